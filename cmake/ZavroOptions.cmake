@@ -1,0 +1,37 @@
+# Warnings, sanitizers and the helper that registers a folder's object library in ZavroCommon.
+
+add_library(zavro_build_flags INTERFACE)
+add_library(Zavro::BuildFlags ALIAS zavro_build_flags)
+target_compile_options(zavro_build_flags INTERFACE -Wall -Wextra -Wpedantic)
+if(ZAVRO_WERROR)
+  target_compile_options(zavro_build_flags INTERFACE -Werror)
+endif()
+
+if(ZAVRO_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(ZAVRO_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+if(ZAVRO_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "ZAVRO_FUZZ needs clang (use the fuzz preset)")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+set(ZAVRO_SRC_DIR ${PROJECT_SOURCE_DIR}/src)
+
+# zavro_common_part(<target> <alias> SOURCES ... [PUBLIC_LIBS ...] [PRIVATE_LIBS ...])
+# Declares one folder's object library; src/CMakeLists.txt links every part into ZavroCommon.
+function(zavro_common_part target alias)
+  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+  add_library(${target} OBJECT ${ARG_SOURCES})
+  add_library(${alias} ALIAS ${target})
+  target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${ZAVRO_SRC_DIR}>)
+  target_link_libraries(${target} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE zavro_build_flags ${ARG_PRIVATE_LIBS})
+  set_property(GLOBAL APPEND PROPERTY ZAVRO_COMMON_PARTS ${target})
+endfunction()
