@@ -42,7 +42,7 @@ class Preferences {
 
   // Marks every section, puts each into the domain and writes the domain. False when the write failed.
   bool synchronize();
-  const std::shared_ptr<PersistentDomain>& domain() const { return mDomain; }
+  const std::shared_ptr<PersistentDomain>& persistentDomain() const { return mDomain; }
 
   // ---- Sections ----
   // The live map of the section; null when the section was never set or loaded.
