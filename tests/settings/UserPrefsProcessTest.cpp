@@ -18,8 +18,8 @@ class UserPrefsProcessTest : public ::testing::Test {
   Process::Options options(std::vector<std::string> extra = {}) const {
     Process::Options o;
     o.pipeStdout = true;
-    o.extraEnvironment = {"XDG_CONFIG_HOME=" + env.env().configHome(), "XDG_DATA_HOME=" + env.env().dataHome(),
-                          "HOME=" + env.env().homeDir(), "TMPDIR=" + env.env().tempDir(), "ZAVRO_PLATFORM=sim"};
+    o.extraEnvironment = env.childEnvironment();
+    o.extraEnvironment.push_back("ZAVRO_PLATFORM=sim");
     o.extraEnvironment.insert(o.extraEnvironment.end(), extra.begin(), extra.end());
     return o;
   }
@@ -33,12 +33,12 @@ class UserPrefsProcessTest : public ::testing::Test {
   std::unique_ptr<UserPrefs> openHere() const {
     auto admin = std::make_shared<AdminPrefs>();
     admin->load();
-    return std::make_unique<UserPrefs>(std::make_shared<PersistentDomain>(env.env().preferencesFile()), admin,
-                                       std::make_shared<MemoryCredentialStore>());
+    return std::make_unique<UserPrefs>(std::make_shared<PersistentDomain>(Environment::current()->preferencesFile()),
+                                       admin, std::make_shared<MemoryCredentialStore>());
   }
 
   const std::string kHelper = std::string(ZAVRO_TEST_BIN_DIR) + "/prefs_helper";
-  mutable test::TestEnvironment env;
+  test::TestEnvironment env;
 };
 
 TEST_F(UserPrefsProcessTest, OneProcessWritesAndAnotherReads) {
@@ -79,9 +79,9 @@ TEST_F(UserPrefsProcessTest, WithoutASecretServiceTheFileStoreIsUsed) {
       options({"ZAVRO_PLATFORM=", "DBUS_SESSION_BUS_ADDRESS=unix:path=" + env.root().file("no-bus"), "DISPLAY="});
   std::string out;
   ASSERT_EQ(Process::runCapturing(kHelper, {"store"}, "", out, o), 0);
-  EXPECT_EQ(out, "file " + env.env().supportDir() + "/Credentials.plist\n");
+  EXPECT_EQ(out, "file " + env.supportDir() + "/Credentials.plist\n");
   // Said once in the helper's connection log.
-  std::string log = test::readFile(env.env().supportDir() + "/connection.log");
+  std::string log = test::readFile(env.supportDir() + "/connection.log");
   EXPECT_NE(log.find("Credential store: file "), std::string::npos) << log;
 }
 
