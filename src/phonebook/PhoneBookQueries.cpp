@@ -231,11 +231,62 @@ SortContext contextOf(const PhoneBook& book) {
 
 }  // namespace
 
-int PhoneBook::comparePOPs(const POP& a, const POP& b, void* book) {
-  const auto& self = *static_cast<const PhoneBook*>(book);
-  const SortContext ctx = contextOf(self);
-  auto countries = phonebook_detail::countryTable();
-  return compareKeys(makeKey(a, ctx, countries.get()), makeKey(b, ctx, countries.get()), ctx);
+// The order read straight from the records, field by field; sort() gives the same order faster.
+int PhoneBook::comparePOPs(const POP& a, const POP& b, void* context) {
+  const auto& book = *static_cast<const PhoneBook*>(context);
+  const LineEntry* pa = a.primaryLine();
+  const LineEntry* pb = b.primaryLine();
+  if (!pa || !pb) {
+    return 0;
+  }
+  auto cmp = [&](int n) { return compareSignedBytes(CSVFile::field(n, *pa).view(), CSVFile::field(n, *pb).view()); };
+  const int field = book.sortField();
+  const bool ascending = book.sortAscending() != 0;
+  int c = 0;
+  if (field == -1) {
+    c = cmp(0);
+    if (c != 0) {
+      return c;
+    }
+    const std::string_view fa = CSVFile::field(24, *pa).view();
+    const std::string_view fb = CSVFile::field(24, *pb).view();
+    const bool allA = !fa.empty() && fa[0] == '1';
+    const bool allB = !fb.empty() && fb[0] == '1';
+    if (allA != allB) {
+      const bool last = countryAllCitySortOrderForCode(CSVFile::field(0, *pa).view()) != 0;
+      return (allA != last) ? -1 : 1;
+    }
+    if (!allA) {
+      c = cmp(1);
+      if (c == 0) {
+        c = cmp(2);
+      }
+    }
+  } else if (field == 14) {
+    const double ra = a.rateValue();
+    const double rb = b.rateValue();
+    if (ra < rb) {
+      c = ascending ? -1 : 1;
+    } else if (ra > rb) {
+      c = ascending ? 1 : -1;
+    }
+  } else if (field == 4) {
+    c = cmp(3);
+    if (c == 0) {
+      c = cmp(4);
+    }
+    c = ascending ? c : -c;
+  } else {
+    c = cmp(field);
+    c = ascending ? c : -c;
+  }
+  if (c != 0) {
+    return c;
+  }
+  if (a.isCustomerPOP() != b.isCustomerPOP()) {
+    return a.isCustomerPOP() == book.sortCustomerPOPsFirst() ? -1 : 1;
+  }
+  return cmp(25);
 }
 
 void PhoneBook::sortByField(int field, signed char ascending) {
