@@ -160,6 +160,13 @@ double POP::rateValue() const {
   return phonebook_detail::parseRate(fieldBytes(14));
 }
 
+bool POP::primaryAllCity() const {
+  if (mPrimaryAllCity) {
+    return mPrimaryAllCity == 2;
+  }
+  return mLineCount && CSVFile::field(24, mLines[0]).view() == "1";
+}
+
 bool POP::requiresDNS() const {
   std::string_view f = fieldBytes(20);
   return f == "1" || isDottedIPv4(f);

@@ -88,6 +88,9 @@ class POP {
   std::string supportMessage() const { return field(23); }
   // Field 24 exactly "1".
   bool allCity() const { return fieldBytes(24) == "1"; }
+  // The same of the primary record (what the filters read); known without a scan for POPs built
+  // by an index build.
+  bool primaryAllCity() const;
   std::string mediaType() const { return field(26); }
   std::string billingCode() const { return field(27); }
   std::string accessProcedure() const { return field(29); }
@@ -127,7 +130,8 @@ class POP {
   uint32_t mLineCount = 0;
   uint32_t mCurrentLine = 0;
   uint32_t mAccessType = 0;
-  uint8_t mIDLength = 0;  // 255: the ID is in mLongID
+  uint8_t mIDLength = 0;        // 255: the ID is in mLongID
+  uint8_t mPrimaryAllCity = 0;  // 0 not known, 1 no, 2 yes
   char mID[64] = {};
   std::unique_ptr<std::string> mLongID;
 };

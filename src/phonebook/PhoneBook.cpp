@@ -40,18 +40,29 @@ void PhoneBook::loadWithPhoneFile(std::shared_ptr<const CSVFile> phoneFile, std:
 
 namespace {
 
-// A record that passed the access and plug-in tests, as the ID sort sees it.
+// A record that passed the access and plug-in tests, as the ID sort sees it. IDs of up to 16 bytes
+// are ordered by the two prefix words and the length alone, so the sort does not go back to the
+// records, which lie scattered over the whole file.
 struct Taken {
-  uint64_t prefix;  // first bytes of the ID, so most comparisons never touch the file
+  uint64_t prefix[2];
   const char* id;
   uint32_t idLength;
   uint32_t line;  // position in the phone file: equal IDs keep file order
   uint32_t accessType;
+  bool allCity;  // field 24 exactly "1", kept so that the filters need not scan that far
+  uint16_t countryLength;
+  const char* country;  // field 0, for the country index
 };
 
 inline int compareTaken(const Taken& a, const Taken& b) {
-  if (a.prefix != b.prefix) {
-    return a.prefix < b.prefix ? -1 : 1;
+  if (a.prefix[0] != b.prefix[0]) {
+    return a.prefix[0] < b.prefix[0] ? -1 : 1;
+  }
+  if (a.prefix[1] != b.prefix[1]) {
+    return a.prefix[1] < b.prefix[1] ? -1 : 1;
+  }
+  if (a.idLength <= 16 && b.idLength <= 16) {
+    return a.idLength == b.idLength ? 0 : (a.idLength < b.idLength ? -1 : 1);
   }
   return compareBytes({a.id, a.idLength}, {b.id, b.idLength});
 }
@@ -91,8 +102,16 @@ void PhoneBook::buildIndex() {
       }
     }
     const std::string_view id = f[5].view();
-    taken.push_back(
-        {prefixKey(id, false), id.data(), static_cast<uint32_t>(id.size()), static_cast<uint32_t>(i), access});
+    const std::string_view rest = id.size() > 8 ? id.substr(8) : std::string_view();
+    const std::string_view country = f[0].view().substr(0, 0xFFFF);
+    taken.push_back({{prefixKey(id, false), prefixKey(rest, false)},
+                     id.data(),
+                     static_cast<uint32_t>(id.size()),
+                     static_cast<uint32_t>(i),
+                     access,
+                     f[24].view() == "1",
+                     static_cast<uint16_t>(country.size()),
+                     country.data()});
   }
 
   // Line numbers break ties, so the unstable sort gives the stable order.
@@ -116,6 +135,9 @@ void PhoneBook::buildIndex() {
   }
   POPIndex::PopList pops;
   pops.reserve(groups);
+  std::unordered_map<std::string_view, POPIndex::PopList> countryLists;
+  POPIndex::PopList* countryList = nullptr;
+  std::string_view lastCountry;
   for (size_t start = 0; start < taken.size();) {
     size_t end = start + 1;
     while (end < taken.size() && compareTaken(taken[start], taken[end]) == 0) {
@@ -123,14 +145,24 @@ void PhoneBook::buildIndex() {
     }
     POP& pop = store->pops.emplace_back();
     PopStore::initPop(pop, self, bytes, {taken[start].id, taken[start].idLength}, store->lines.data() + start,
-                      static_cast<uint32_t>(end - start), taken[start].accessType);
+                      static_cast<uint32_t>(end - start), taken[start].accessType, taken[start].allCity);
     pops.push_back(POPRef(store, &pop));
+    const std::string_view country(taken[start].country, taken[start].countryLength);
+    if (countryList == nullptr || country != lastCountry) {
+      countryList = &countryLists[country];
+      lastCountry = country;
+    }
+    countryList->push_back(pops.back());
     start = end;
   }
   taken.clear();
   taken.shrink_to_fit();
   mPopIndex->setPopEntries(std::move(pops));
-  buildCountryIndex();
+  CountryIndex index;
+  for (auto& [code, list] : countryLists) {
+    index.emplace(std::string(code), std::make_shared<const POPIndex::PopList>(std::move(list)));
+  }
+  mCountryIndex = std::make_shared<const CountryIndex>(std::move(index));
 }
 
 void PhoneBook::buildCountryIndex() {

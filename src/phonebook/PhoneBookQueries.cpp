@@ -1,6 +1,8 @@
 // PhoneBook queries: copies, filters, the POP order, name lists and per-position getters.
 #include <algorithm>
+#include <array>
 #include <numeric>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "phonebook/FieldScan.h"
@@ -11,7 +13,6 @@ namespace zavro {
 
 using phonebook_detail::compareSignedBytes;
 using phonebook_detail::parseRate;
-using phonebook_detail::prefixKey;
 using phonebook_detail::scanFields;
 
 namespace {
@@ -71,18 +72,9 @@ void PhoneBook::filterByCountryCode(std::string_view code) {
 }
 
 namespace {
-// Field `n` equals `key`, or field 24 of the record is exactly "1" (one scan of the record).
+// Field `n` of the primary record equals `key`, or the POP is an all-city POP.
 bool matchesOrAllCity(const POP& pop, int n, std::string_view key) {
-  const LineEntry* primary = pop.primaryLine();
-  if (!primary) {
-    return false;
-  }
-  FieldRef f[25];
-  const int count = scanFields(*primary, f, 25);
-  if ((n < count ? f[n].view() : std::string_view()) == key) {
-    return true;
-  }
-  return count > 24 && f[24].view() == "1";
+  return primaryField(pop, n) == key || pop.primaryAllCity();
 }
 }  // namespace
 
@@ -116,118 +108,52 @@ void PhoneBook::filterByAccessType(uint32_t mask) {
 
 namespace {
 
-struct SortContext {
-  int field;
-  bool ascending;
-  bool customerFirst;
+// Dense ranks of byte strings in the sort's byte order. Each distinct value is hashed once; only the
+// distinct values are compared, so sorting then works on small integers and never reaches back into
+// the phone file, whose records lie scattered over hundreds of megabytes.
+class Ranker {
+ public:
+  explicit Ranker(size_t expected) { mIDs.reserve(expected); }
+  uint32_t id(std::string_view value) {
+    auto [it, inserted] = mIDs.try_emplace(value, static_cast<uint32_t>(mValues.size()));
+    if (inserted) {
+      mValues.push_back(value);
+    }
+    return it->second;
+  }
+  // rank of each id, 0 for the smallest value.
+  std::vector<uint32_t> ranks() const {
+    std::vector<uint32_t> order(mValues.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(),
+              [&](uint32_t a, uint32_t b) { return compareSignedBytes(mValues[a], mValues[b]) < 0; });
+    std::vector<uint32_t> rank(mValues.size());
+    for (uint32_t i = 0; i < order.size(); ++i) {
+      rank[order[i]] = i;
+    }
+    return rank;
+  }
+  uint32_t size() const { return static_cast<uint32_t>(mValues.size()); }
+
+ private:
+  std::unordered_map<std::string_view, uint32_t> mIDs;
+  std::vector<std::string_view> mValues;
 };
 
-// What the order reads of one POP, found once before sorting so that comparisons touch no map, make
-// no strings and rescan no records.
-struct SortKey {
-  uint64_t prefix[3] = {};
-  std::string_view key[3];  // default: country, region, city; 4: area code, phone; other: the field
-  std::string_view order;   // field 25
-  double rate = 0;
-  bool hasPrimary = false;
-  bool allCity = false;      // field 24 begins with "1"
-  bool allCityLast = false;  // the country's all-city sort order is not 0
-  bool customer = false;
-};
-
-int compareKey(const SortKey& a, const SortKey& b, int i) {
-  if (a.prefix[i] != b.prefix[i]) {
-    return a.prefix[i] < b.prefix[i] ? -1 : 1;
-  }
-  return compareSignedBytes(a.key[i], b.key[i]);
-}
-
-int compareKeys(const SortKey& a, const SortKey& b, const SortContext& ctx) {
-  if (!a.hasPrimary || !b.hasPrimary) {
-    return 0;
-  }
-  int c = 0;
-  if (ctx.field == -1) {
-    c = compareKey(a, b, 0);
-    if (c != 0) {
-      return c;
-    }
-    if (a.allCity != b.allCity) {
-      // Same country, so one all-city sort order applies to both.
-      const bool aFirst = a.allCity ? !a.allCityLast : b.allCityLast;
-      return aFirst ? -1 : 1;
-    }
-    if (!a.allCity) {
-      c = compareKey(a, b, 1);
-      if (c == 0) {
-        c = compareKey(a, b, 2);
+// The whole order of one POP as integers, compared left to right; the position breaks the last
+// ties, which makes the plain sort keep the order of equal POPs.
+struct RankKey {
+  uint32_t k[6];
+  uint32_t position;
+  bool operator<(const RankKey& o) const {
+    for (int i = 0; i < 6; ++i) {
+      if (k[i] != o.k[i]) {
+        return k[i] < o.k[i];
       }
     }
-  } else if (ctx.field == 14) {
-    if (a.rate != b.rate) {
-      c = (a.rate < b.rate) == ctx.ascending ? -1 : 1;
-    }
-  } else if (ctx.field == 4) {
-    c = compareKey(a, b, 0);
-    if (c == 0) {
-      c = compareKey(a, b, 1);
-    }
-    c = ctx.ascending ? c : -c;
-  } else {
-    c = compareKey(a, b, 0);
-    c = ctx.ascending ? c : -c;
+    return position < o.position;
   }
-  if (c != 0) {
-    return c;
-  }
-  if (a.customer != b.customer) {
-    return a.customer == ctx.customerFirst ? -1 : 1;
-  }
-  return compareSignedBytes(a.order, b.order);
-}
-
-void setKey(SortKey& key, int i, std::string_view value) {
-  key.key[i] = value;
-  key.prefix[i] = prefixKey(value, true);
-}
-
-SortKey makeKey(const POP& pop, const SortContext& ctx, const phonebook_detail::CountryTable* countries) {
-  SortKey key;
-  const LineEntry* primary = pop.primaryLine();
-  if (!primary) {
-    return key;
-  }
-  key.hasPrimary = true;
-  key.customer = pop.isCustomerPOP();
-  FieldRef f[32];
-  const int maxField = ctx.field > 31 ? 26 : std::max(ctx.field + 1, 26);
-  const int n = scanFields(*primary, f, std::min(maxField, 32));
-  auto fieldAt = [&](int i) { return i >= 0 && i < n ? f[i].view() : std::string_view(); };
-  key.order = fieldAt(25);
-  if (ctx.field == -1) {
-    setKey(key, 0, fieldAt(0));
-    key.allCity = !fieldAt(24).empty() && fieldAt(24)[0] == '1';
-    if (key.allCity) {
-      key.allCityLast = countries && countries->allCitySortOrder(fieldAt(0)) != 0;
-    }
-    setKey(key, 1, fieldAt(1));
-    setKey(key, 2, fieldAt(2));
-  } else if (ctx.field == 14) {
-    key.rate = pop.rateValue();  // the rate accessor: the current record
-  } else if (ctx.field == 4) {
-    setKey(key, 0, fieldAt(3));
-    setKey(key, 1, fieldAt(4));
-  } else if (ctx.field > 31) {
-    setKey(key, 0, CSVFile::field(ctx.field, *primary).view());
-  } else {
-    setKey(key, 0, fieldAt(ctx.field));
-  }
-  return key;
-}
-
-SortContext contextOf(const PhoneBook& book) {
-  return {book.sortField(), book.sortAscending() != 0, book.sortCustomerPOPsFirst()};
-}
+};
 
 }  // namespace
 
@@ -300,21 +226,100 @@ void PhoneBook::sort() {
     return;  // several countries: the index order stays
   }
   const POPIndex::PopList& pops = mPopIndex->pops();
-  const SortContext ctx = contextOf(*this);
+  const size_t n = pops.size();
+  const int field = mSortField;
+  const bool ascending = mSortAscending != 0;
   auto countries = phonebook_detail::countryTable();
-  std::vector<SortKey> keys;
-  keys.reserve(pops.size());
-  for (const POPRef& pop : pops) {
-    keys.push_back(makeKey(*pop, ctx, countries.get()));
+
+  // One visit per POP: its record is scanned once for every field the order reads.
+  enum : uint32_t { kNoRecord = 0xFFFFFFFF };
+  std::vector<std::array<uint32_t, 4>> ids(n);  // key fields' value ids, then field 25's
+  std::vector<uint8_t> flags(n);                // 1 customer, 2 all-city, 4 all-city sorts last
+  std::vector<double> rates;
+  Ranker key0(1024), key1(1024), key2(1024), order(1024);
+  if (field == 14) {
+    rates.resize(n);
   }
-  std::vector<uint32_t> order(pops.size());
-  std::iota(order.begin(), order.end(), 0u);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](uint32_t a, uint32_t b) { return compareKeys(keys[a], keys[b], ctx) < 0; });
+  for (size_t i = 0; i < n; ++i) {
+    const POP& pop = *pops[i];
+    const LineEntry* primary = pop.primaryLine();
+    if (!primary) {
+      ids[i] = {kNoRecord, kNoRecord, kNoRecord, kNoRecord};
+      continue;
+    }
+    FieldRef f[32];
+    const int wanted = field >= 26 && field < 32 ? field + 1 : 26;
+    const int count = scanFields(*primary, f, wanted);
+    auto at = [&](int k) { return k >= 0 && k < count ? f[k].view() : std::string_view(); };
+    uint8_t fl = pop.isCustomerPOP() ? 1 : 0;
+    if (field == -1) {
+      const std::string_view allCity = at(24);
+      if (!allCity.empty() && allCity[0] == '1') {
+        fl |= 2;
+        if (countries && countries->allCitySortOrder(at(0)) != 0) {
+          fl |= 4;
+        }
+      }
+      ids[i] = {key0.id(at(0)), key1.id(at(1)), key2.id(at(2)), 0};
+    } else if (field == 14) {
+      rates[i] = pop.rateValue();  // the rate accessor reads the current record
+    } else if (field == 4) {
+      ids[i] = {key0.id(at(3)), key1.id(at(4)), 0, 0};
+    } else {
+      ids[i] = {key0.id(field >= 32 ? CSVFile::field(field, *primary).view() : at(field)), 0, 0, 0};
+    }
+    ids[i][3] = order.id(at(25));
+    flags[i] = fl;
+  }
+
+  const std::vector<uint32_t> r0 = key0.ranks(), r1 = key1.ranks(), r2 = key2.ranks(), r25 = order.ranks();
+  std::vector<double> distinctRates;
+  if (field == 14) {
+    distinctRates = rates;
+    std::sort(distinctRates.begin(), distinctRates.end());
+    distinctRates.erase(std::unique(distinctRates.begin(), distinctRates.end()), distinctRates.end());
+  }
+  auto directed = [&](uint32_t rank, uint32_t size) { return ascending ? rank : size - 1 - rank; };
+  std::vector<RankKey> keys(n);
+  for (size_t i = 0; i < n; ++i) {
+    RankKey& key = keys[i];
+    key.position = static_cast<uint32_t>(i);
+    if (ids[i][0] == kNoRecord) {
+      // Nothing to order by: kept in front, in its place among its kind.
+      std::fill(std::begin(key.k), std::end(key.k), 0u);
+      continue;
+    }
+    const uint8_t fl = flags[i];
+    if (field == -1) {
+      // Same country: all-city POPs first (bucket 0) or last (2) around the others (1); two all-city
+      // POPs are not compared by region or city.
+      const bool allCity = fl & 2;
+      key.k[0] = r0[ids[i][0]] + 1;
+      key.k[1] = allCity ? ((fl & 4) ? 2 : 0) : 1;
+      key.k[2] = allCity ? 0 : r1[ids[i][1]];
+      key.k[3] = allCity ? 0 : r2[ids[i][2]];
+    } else if (field == 14) {
+      const auto rank = static_cast<uint32_t>(std::lower_bound(distinctRates.begin(), distinctRates.end(), rates[i]) -
+                                              distinctRates.begin());
+      key.k[0] = directed(rank, static_cast<uint32_t>(distinctRates.size())) + 1;
+      key.k[1] = key.k[2] = key.k[3] = 0;
+    } else if (field == 4) {
+      key.k[0] = directed(r0[ids[i][0]], key0.size()) + 1;
+      key.k[1] = directed(r1[ids[i][1]], key1.size());
+      key.k[2] = key.k[3] = 0;
+    } else {
+      key.k[0] = directed(r0[ids[i][0]], key0.size()) + 1;
+      key.k[1] = key.k[2] = key.k[3] = 0;
+    }
+    const bool customer = fl & 1;
+    key.k[4] = customer == mSortCustomerPOPsFirst ? 0 : 1;
+    key.k[5] = r25[ids[i][3]];
+  }
+  std::sort(keys.begin(), keys.end());
   POPIndex::PopList sorted;
-  sorted.reserve(pops.size());
-  for (uint32_t i : order) {
-    sorted.push_back(pops[i]);
+  sorted.reserve(n);
+  for (const RankKey& key : keys) {
+    sorted.push_back(pops[key.position]);
   }
   mPopIndex->setPopEntries(std::move(sorted));
 }

@@ -18,13 +18,14 @@ struct PopStore {
   std::vector<POP> pops;
 
   static void initPop(POP& pop, const std::weak_ptr<PhoneBook>& book, const std::shared_ptr<const void>& bytes,
-                      std::string_view id, const LineEntry* lines, uint32_t count, uint32_t accessType) {
+                      std::string_view id, const LineEntry* lines, uint32_t count, uint32_t accessType, bool allCity) {
     pop.mPhoneBook = book;
     pop.mBytes = bytes;
     pop.setID(id);
     pop.mLines = lines;
     pop.mLineCount = count;
     pop.mAccessType = accessType;
+    pop.mPrimaryAllCity = allCity ? 2 : 1;
   }
 };
 

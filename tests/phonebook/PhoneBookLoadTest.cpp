@@ -298,6 +298,22 @@ TEST(POPIndexAPI, LongIDsCompareInFull) {
   EXPECT_EQ(book->pop(0)->count(), 2u);
 }
 
+TEST(POPIndexAPI, IDOrderIsByteOrderAcrossPrefixLengths) {
+  test::TestEnvironment env;
+  const std::vector<std::string> order = {"1", "12345678", "123456780", "1234567800000000", "12345678000000000",
+                                          "1234567801", "9", "\x80"};
+  std::vector<std::string> lines;
+  for (auto it = order.rbegin(); it != order.rend(); ++it) {
+    lines.push_back(pop("US", "USNY", "A", *it, "4"));
+    lines.push_back(pop("US", "USNY", "A", *it, "4"));
+  }
+  auto book = loadBook(env, lines);
+  EXPECT_EQ(ids(*book), order);
+  for (unsigned i = 0; i < book->count(); ++i) {
+    EXPECT_EQ(book->pop(static_cast<int>(i))->count(), 2u) << i;
+  }
+}
+
 TEST(PhoneBookLoad, POPsOutliveTheirBook) {
   test::TestEnvironment env;
   POPRef kept;
