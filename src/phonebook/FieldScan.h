@@ -99,6 +99,16 @@ inline uint64_t prefixKey(std::string_view s, bool flipSign) {
   return key;
 }
 
+// FNV-1a of a field's bytes: a cheap fingerprint so that filters can rule out most POPs without
+// reading their records again.
+inline uint32_t fieldHash(std::string_view s) {
+  uint32_t h = 2166136261u;
+  for (char c : s) {
+    h = (h ^ static_cast<uint8_t>(c)) * 16777619u;
+  }
+  return h;
+}
+
 // A rate (field 14): a leading plain decimal number, 0 when there is none ("nan" and "inf" are not
 // numbers here, so any two rates order).
 double parseRate(std::string_view s);

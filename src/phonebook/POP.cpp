@@ -167,6 +167,13 @@ bool POP::primaryAllCity() const {
   return mLineCount && CSVFile::field(24, mLines[0]).view() == "1";
 }
 
+bool POP::primaryFieldIs(int n, std::string_view value, uint32_t hash) const {
+  if (mPrimaryAllCity && phonebook_detail::fieldHash(value) != hash) {
+    return false;
+  }
+  return mLineCount && CSVFile::field(n, mLines[0]).view() == value;
+}
+
 bool POP::requiresDNS() const {
   std::string_view f = fieldBytes(20);
   return f == "1" || isDottedIPv4(f);

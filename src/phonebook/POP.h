@@ -91,6 +91,10 @@ class POP {
   // The same of the primary record (what the filters read); known without a scan for POPs built
   // by an index build.
   bool primaryAllCity() const;
+  // Whether the primary record's region (field 1) or city (field 2) is `value`; for POPs built by an
+  // index build most mismatches are found from a fingerprint without reading the record.
+  bool primaryRegionIs(std::string_view value) const { return primaryFieldIs(1, value, mRegionHash); }
+  bool primaryCityIs(std::string_view value) const { return primaryFieldIs(2, value, mCityHash); }
   std::string mediaType() const { return field(26); }
   std::string billingCode() const { return field(27); }
   std::string accessProcedure() const { return field(29); }
@@ -121,6 +125,7 @@ class POP {
   friend class PhoneBook;
   void setID(std::string_view id);
   void takeOwnLines();
+  bool primaryFieldIs(int n, std::string_view value, uint32_t hash) const;
 
   std::weak_ptr<PhoneBook> mPhoneBook;
   // Keeps the phone file's bytes (the records point into them) alive.
@@ -131,7 +136,9 @@ class POP {
   uint32_t mCurrentLine = 0;
   uint32_t mAccessType = 0;
   uint8_t mIDLength = 0;        // 255: the ID is in mLongID
-  uint8_t mPrimaryAllCity = 0;  // 0 not known, 1 no, 2 yes
+  uint8_t mPrimaryAllCity = 0;  // 0 not known (nor are the hashes), 1 no, 2 yes
+  uint32_t mRegionHash = 0;
+  uint32_t mCityHash = 0;
   char mID[64] = {};
   std::unique_ptr<std::string> mLongID;
 };

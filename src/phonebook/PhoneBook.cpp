@@ -52,6 +52,8 @@ struct Taken {
   bool allCity;  // field 24 exactly "1", kept so that the filters need not scan that far
   uint16_t countryLength;
   const char* country;  // field 0, for the country index
+  uint32_t regionHash;  // fields 1 and 2, for the region and city filters
+  uint32_t cityHash;
 };
 
 inline int compareTaken(const Taken& a, const Taken& b) {
@@ -111,7 +113,9 @@ void PhoneBook::buildIndex() {
                      access,
                      f[24].view() == "1",
                      static_cast<uint16_t>(country.size()),
-                     country.data()});
+                     country.data(),
+                     phonebook_detail::fieldHash(f[1].view()),
+                     phonebook_detail::fieldHash(f[2].view())});
   }
 
   // Line numbers break ties, so the unstable sort gives the stable order.
@@ -145,7 +149,8 @@ void PhoneBook::buildIndex() {
     }
     POP& pop = store->pops.emplace_back();
     PopStore::initPop(pop, self, bytes, {taken[start].id, taken[start].idLength}, store->lines.data() + start,
-                      static_cast<uint32_t>(end - start), taken[start].accessType, taken[start].allCity);
+                      static_cast<uint32_t>(end - start), taken[start].accessType, taken[start].allCity,
+                      taken[start].regionHash, taken[start].cityHash);
     pops.push_back(POPRef(store, &pop));
     const std::string_view country(taken[start].country, taken[start].countryLength);
     if (countryList == nullptr || country != lastCountry) {

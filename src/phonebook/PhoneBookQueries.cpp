@@ -71,19 +71,12 @@ void PhoneBook::filterByCountryCode(std::string_view code) {
   mCountryIndex.reset();
 }
 
-namespace {
-// Field `n` of the primary record equals `key`, or the POP is an all-city POP.
-bool matchesOrAllCity(const POP& pop, int n, std::string_view key) {
-  return primaryField(pop, n) == key || pop.primaryAllCity();
-}
-}  // namespace
-
 void PhoneBook::filterByRegionCode(std::string_view code) {
-  keepPops([&](const POP& pop) { return matchesOrAllCity(pop, 1, code); });
+  keepPops([&](const POP& pop) { return pop.primaryRegionIs(code) || pop.primaryAllCity(); });
 }
 
 void PhoneBook::filterByCity(std::string_view name) {
-  keepPops([&](const POP& pop) { return matchesOrAllCity(pop, 2, name); });
+  keepPops([&](const POP& pop) { return pop.primaryCityIs(name) || pop.primaryAllCity(); });
 }
 
 void PhoneBook::filterByAreaCode(std::string_view code) {

@@ -18,7 +18,8 @@ struct PopStore {
   std::vector<POP> pops;
 
   static void initPop(POP& pop, const std::weak_ptr<PhoneBook>& book, const std::shared_ptr<const void>& bytes,
-                      std::string_view id, const LineEntry* lines, uint32_t count, uint32_t accessType, bool allCity) {
+                      std::string_view id, const LineEntry* lines, uint32_t count, uint32_t accessType, bool allCity,
+                      uint32_t regionHash, uint32_t cityHash) {
     pop.mPhoneBook = book;
     pop.mBytes = bytes;
     pop.setID(id);
@@ -26,6 +27,8 @@ struct PopStore {
     pop.mLineCount = count;
     pop.mAccessType = accessType;
     pop.mPrimaryAllCity = allCity ? 2 : 1;
+    pop.mRegionHash = regionHash;
+    pop.mCityHash = cityHash;
   }
 };
 
