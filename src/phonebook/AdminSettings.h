@@ -3,10 +3,8 @@
 
 namespace zavro {
 
-// Whether customer POPs sort before the service's POPs: "CustomerPopSortFlag" in section "Profile"
-// of config.ini in the configuration folder. Missing file, missing key, an empty value or one whose
-// first character is F, f or 0 mean "first" (true); any other value means false. Read once per
-// process (Environment::install makes it read again); plain and scrambled files are both accepted.
+// Whether customer POPs sort before the service's POPs: getCustPopSort of the administrator
+// configuration is non-zero ("CustomerPopSortFlag" missing, empty, or starting with F, f or 0).
 bool customerPOPsSortFirst();
 
 }  // namespace zavro
