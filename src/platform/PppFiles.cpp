@@ -151,11 +151,20 @@ std::string escapeField(const std::string& value) {
   std::string out;
   for (char c : value) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -240,7 +249,9 @@ PppFiles::PppFiles(std::string folder) : mFolder(std::move(folder)) {
   }
 }
 
-PppFiles PppFiles::forCurrentUser() { return PppFiles(Environment::current()->supportDir() + "/ppp"); }
+PppFiles PppFiles::forCurrentUser() {
+  return PppFiles(Environment::current()->supportDir() + "/ppp");
+}
 
 std::string PppFiles::quoteOption(const std::string& value) {
   std::string out = "\"";
@@ -326,8 +337,8 @@ bool PppFiles::write(const PppSettings& s, std::string& error) const {
     return false;
   }
 
-  std::string secrets = "# The dial-up password, read by pppd through the options file.\npassword " +
-                        quoteOption(s.password) + "\n";
+  std::string secrets =
+      "# The dial-up password, read by pppd through the options file.\npassword " + quoteOption(s.password) + "\n";
 
   std::string settings = "# Dial-up settings written by netconfig.\n";
   auto field = [&settings](const std::string& key, const std::string& value) {
@@ -348,8 +359,8 @@ bool PppFiles::write(const PppSettings& s, std::string& error) const {
   field("proxy", s.proxy);
 
   std::string connect = chatProgram() + " -v -s -r " + shellQuote(reportFile()) + " -f " + shellQuote(chatScript());
-  std::string options = "# pppd options written by netconfig; start the link with: pppd file " + optionsFile() +
-                        " nodetach\n";
+  std::string options =
+      "# pppd options written by netconfig; start the link with: pppd file " + optionsFile() + " nodetach\n";
   options += quoteOption(s.device) + "\n115200\nmodem\ncrtscts\nlock\nnoipdefault\ndefaultroute\nmaxfail 1\n";
   if (s.dnsServers.empty()) {
     options += "usepeerdns\n";
@@ -424,9 +435,13 @@ std::optional<PppSettings> PppFiles::read(std::string& error) const {
   return s;
 }
 
-bool PppFiles::removeSecrets() const { return ::unlink(secretsFile().c_str()) == 0 || errno == ENOENT; }
+bool PppFiles::removeSecrets() const {
+  return ::unlink(secretsFile().c_str()) == 0 || errno == ENOENT;
+}
 
-std::vector<std::string> PppFiles::pppdArguments() const { return {"file", optionsFile(), "nodetach"}; }
+std::vector<std::string> PppFiles::pppdArguments() const {
+  return {"file", optionsFile(), "nodetach"};
+}
 
 std::optional<std::string> PppFiles::connectSpeed() const {
   std::string report;
@@ -480,10 +495,10 @@ std::optional<std::string> modemScriptPath(const std::string& given) {
   if (name.empty() || name == "." || name == "..") {
     return std::nullopt;
   }
-  for (const std::string& folder : {Environment::current()->dataHome() + "/ZavroConnect/Modem Scripts",
-                                    std::string("/usr/local/share/ZavroConnect/Modem Scripts"),
-                                    std::string("/usr/share/ZavroConnect/Modem Scripts"),
-                                    std::string("/etc/chatscripts")}) {
+  for (const std::string& folder :
+       {Environment::current()->dataHome() + "/ZavroConnect/Modem Scripts",
+        std::string("/usr/local/share/ZavroConnect/Modem Scripts"),
+        std::string("/usr/share/ZavroConnect/Modem Scripts"), std::string("/etc/chatscripts")}) {
     if (isFile(folder + "/" + name)) {
       return folder + "/" + name;
     }

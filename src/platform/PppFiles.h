@@ -9,16 +9,16 @@ namespace zavro {
 
 // What one dial-up attempt asks of pppd, chat and the modem.
 struct PppSettings {
-  std::string port;            // the modem port as the user chose it ("-ppp-device")
-  std::string device;          // the device pppd opens: devicePathForPort(port)
-  std::string account;         // login name sent to the peer
-  std::string password;        // only ever written to the secrets file
-  std::string modemScript;     // chat script that prepares the modem; empty: a plain "ATZ"
-  std::string terminalScript;  // chat script run after CONNECT; empty: none
-  unsigned idleSeconds = 0;    // 0: never hang up for idleness
-  bool pulse = false;          // pulse dialling (ATDP) instead of tone (ATDT)
-  bool waitToDial = true;      // false: dial blind (ATX3), without waiting for a dial tone
-  std::string phone;           // the dial string
+  std::string port;                     // the modem port as the user chose it ("-ppp-device")
+  std::string device;                   // the device pppd opens: devicePathForPort(port)
+  std::string account;                  // login name sent to the peer
+  std::string password;                 // only ever written to the secrets file
+  std::string modemScript;              // chat script that prepares the modem; empty: a plain "ATZ"
+  std::string terminalScript;           // chat script run after CONNECT; empty: none
+  unsigned idleSeconds = 0;             // 0: never hang up for idleness
+  bool pulse = false;                   // pulse dialling (ATDP) instead of tone (ATDT)
+  bool waitToDial = true;               // false: dial blind (ATX3), without waiting for a dial tone
+  std::string phone;                    // the dial string
   std::vector<std::string> dnsServers;  // fixed name servers; empty: the peer's ("usepeerdns")
   std::string proxy;                    // "host:port" of the HTTP proxy to use over the link, or empty
 };

@@ -36,9 +36,11 @@ TEST_F(NetconfigArguments, RefusesWhatItCannotUseBeforeChangingAnything) {
       {"unknown interface", {"-connection", "bluetooth"}, "takes airport, ethernet or ppp, not 'bluetooth'"},
       {"idle time-out not a number", {"-connection", "ppp", "-ppp-idle", "10m"}, "number of seconds, not '10m'"},
       {"negative idle time-out", {"-connection", "ppp", "-ppp-idle", "-5"}, "number of seconds"},
-      {"name server not an address", {"-dns-address", "dns.example", "-connection", "ethernet"},
+      {"name server not an address",
+       {"-dns-address", "dns.example", "-connection", "ethernet"},
        "'dns.example' of option '-dns-address' is not an IP address"},
-      {"alternate name server not an address", {"-alt-dns", "10.0.0.256", "-connection", "ethernet"},
+      {"alternate name server not an address",
+       {"-alt-dns", "10.0.0.256", "-connection", "ethernet"},
        "is not an IP address"},
       {"proxy with a quote", {"-proxy", "http://evil\"host:80", "-connection", "ethernet"}, "is not an HTTP proxy"},
       {"proxy with a bad port", {"-proxy", "http://proxy:99999", "-connection", "ethernet"}, "is not an HTTP proxy"},
@@ -59,16 +61,16 @@ TEST_F(NetconfigArguments, RefusesWhatItCannotUseBeforeChangingAnything) {
 }
 
 TEST_F(NetconfigArguments, SimulatedRunsRecordTheirArgumentVectorsExactly) {
-  std::vector<std::string> dial = {"--simulate", recordFile(), "-dhcp", "yes", "-connection", "ppp", "-ppp-account",
-                                   "ann\tcorp\\x", "-ppp-password", "-", "-ppp-phone", "555 1234"};
+  std::vector<std::string> dial = {"--simulate",   recordFile(),   "-dhcp",         "yes", "-connection", "ppp",
+                                   "-ppp-account", "ann\tcorp\\x", "-ppp-password", "-",   "-ppp-phone",  "555 1234"};
   auto first = runNetconfig(dial, environment(), "secret word\n");
   EXPECT_EQ(first.status, 0) << first.err;
   std::vector<std::string> literal = {"--simulate", recordFile(), "-connection", "ppp", "-ppp-password", "open sesame"};
   EXPECT_EQ(runNetconfig(literal, environment()).status, 0);
-  EXPECT_EQ(runNetconfig({"--simulate", recordFile(), "-restore-previous", "yes", "-delete-zavro", "yes"},
-                         environment())
-                .status,
-            0);
+  EXPECT_EQ(
+      runNetconfig({"--simulate", recordFile(), "-restore-previous", "yes", "-delete-zavro", "yes"}, environment())
+          .status,
+      0);
 
   auto runs = readSimulatedNetconfigRuns(recordFile());
   ASSERT_EQ(runs.size(), 3u);

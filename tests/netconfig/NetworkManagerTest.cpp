@@ -11,8 +11,9 @@
 namespace zavro::test {
 namespace {
 
-const char* const kDevices = "lo:loopback:unmanaged\neth9:ethernet:unmanaged\neth0:ethernet:connected\n"
-                             "wlan0:wifi:connected\nwlan1:wifi:disconnected\n";
+const char* const kDevices =
+    "lo:loopback:unmanaged\neth9:ethernet:unmanaged\neth0:ethernet:connected\n"
+    "wlan0:wifi:connected\nwlan1:wifi:disconnected\n";
 // The previous wireless connection has a ':' in its name, escaped in nmcli's terse output.
 const char* const kActiveBefore = "Home\\:Net:1111-aaaa:wlan0\nOffice LAN:2222-bbbb:eth0\n";
 const char* const kActiveOurs = "Zavro:9999-zzzz:wlan0\nOffice LAN:2222-bbbb:eth0\n";
@@ -74,10 +75,26 @@ TEST_F(NetconfigNetworkManager, WirelessProfileWithTheKeyHandedOverInAPrivateFil
   auto calls = mNmcli.calls();
   auto add = std::find_if(calls.begin(), calls.end(), [](auto& c) { return c.size() > 1 && c[1] == "add"; });
   ASSERT_NE(add, calls.end());
-  EXPECT_EQ(*add, (std::vector<std::string>{"connection", "add", "save", "no", "type", "wifi", "con-name", "Zavro",
-                                            "ifname", "wlan0", "ssid", "Caf\xc3\xa9 Net", "connection.autoconnect",
-                                            "no", "ipv4.method", "auto", "wifi-sec.key-mgmt", "none",
-                                            "wifi-sec.wep-key-type", "key"}));
+  EXPECT_EQ(*add, (std::vector<std::string>{"connection",
+                                            "add",
+                                            "save",
+                                            "no",
+                                            "type",
+                                            "wifi",
+                                            "con-name",
+                                            "Zavro",
+                                            "ifname",
+                                            "wlan0",
+                                            "ssid",
+                                            "Caf\xc3\xa9 Net",
+                                            "connection.autoconnect",
+                                            "no",
+                                            "ipv4.method",
+                                            "auto",
+                                            "wifi-sec.key-mgmt",
+                                            "none",
+                                            "wifi-sec.wep-key-type",
+                                            "key"}));
   std::string up = callStarting("--wait 45 connection up id Zavro passwd-file ");
   ASSERT_FALSE(up.empty()) << "activation with the key in a file";
 
@@ -112,12 +129,35 @@ TEST_F(NetconfigNetworkManager, WiredProfileWithNameServersAndProxy) {
   auto add = std::find_if(calls.begin(), calls.end(), [](auto& c) { return c.size() > 1 && c[1] == "add"; });
   ASSERT_NE(add, calls.end());
   // The first managed wired device; the unmanaged one listed before it is passed over.
-  EXPECT_EQ(*add, (std::vector<std::string>{
-                      "connection", "add", "save", "no", "type", "ethernet", "con-name", "Zavro", "ifname", "eth0",
-                      "connection.autoconnect", "no", "ipv4.method", "auto", "ipv4.dns", "10.0.0.53",
-                      "ipv4.ignore-auto-dns", "yes", "ipv6.dns", "2001:db8::53", "ipv6.ignore-auto-dns", "yes",
-                      "proxy.method", "auto", "proxy.browser-only", "no", "proxy.pac-script",
-                      "function FindProxyForURL(url, host) { return \"PROXY proxy.example:8080\"; }"}));
+  EXPECT_EQ(*add,
+            (std::vector<std::string>{"connection",
+                                      "add",
+                                      "save",
+                                      "no",
+                                      "type",
+                                      "ethernet",
+                                      "con-name",
+                                      "Zavro",
+                                      "ifname",
+                                      "eth0",
+                                      "connection.autoconnect",
+                                      "no",
+                                      "ipv4.method",
+                                      "auto",
+                                      "ipv4.dns",
+                                      "10.0.0.53",
+                                      "ipv4.ignore-auto-dns",
+                                      "yes",
+                                      "ipv6.dns",
+                                      "2001:db8::53",
+                                      "ipv6.ignore-auto-dns",
+                                      "yes",
+                                      "proxy.method",
+                                      "auto",
+                                      "proxy.browser-only",
+                                      "no",
+                                      "proxy.pac-script",
+                                      "function FindProxyForURL(url, host) { return \"PROXY proxy.example:8080\"; }"}));
   EXPECT_FALSE(callStarting("--wait 45 connection up id Zavro").empty());
   EXPECT_EQ(callStarting("--wait 45 connection up id Zavro").find("passwd-file"), std::string::npos);
   EXPECT_NE(readFile(stateFile()).find("uuid\t2222-bbbb\n"), std::string::npos);
@@ -169,8 +209,25 @@ TEST_F(NetconfigNetworkManager, WhatItCannotDoIsOneWithAMessage) {
        {"-connection", "airport", "-airport-ssid", "Hotspot"},
        "no wireless network device is managed by NetworkManager"},
       {"no permission",
-       {"*general*", "running:started\n", "0", "", "*device", kDevices, "0", "", "*--active", kActiveBefore, "0", "",
-        "*connection show", kProfiles, "0", "", "connection add *", "", "1",
+       {"*general*",
+        "running:started\n",
+        "0",
+        "",
+        "*device",
+        kDevices,
+        "0",
+        "",
+        "*--active",
+        kActiveBefore,
+        "0",
+        "",
+        "*connection show",
+        kProfiles,
+        "0",
+        "",
+        "connection add *",
+        "",
+        "1",
         "Error: Failed to add 'Zavro' connection: Insufficient privileges\n"},
        {"-connection", "ethernet"},
        "Insufficient privileges"},

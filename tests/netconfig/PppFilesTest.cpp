@@ -20,9 +20,9 @@ class NetconfigPpp : public ::testing::Test {
     return runNetconfig(args, env, input);
   }
   std::vector<std::string> dial(std::vector<std::string> extra = {}) {
-    std::vector<std::string> args = {"-dhcp",        "yes",     "-connection", "ppp",          "-ppp-device",
-                                     "/dev/ttyS0",   "-ppp-account", "ann:corp", "-ppp-password", "-",
-                                     "-ppp-wait-to-dial", "yes", "-ppp-phone", "9,5551234"};
+    std::vector<std::string> args = {
+        "-dhcp",         "yes", "-connection",       "ppp", "-ppp-device", "/dev/ttyS0", "-ppp-account", "ann:corp",
+        "-ppp-password", "-",   "-ppp-wait-to-dial", "yes", "-ppp-phone",  "9,5551234"};
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
   }

@@ -22,7 +22,9 @@ std::string unescape(const std::string& field) {
 
 }  // namespace
 
-std::string netconfigProgram() { return std::string(ZAVRO_STAGE_DIR) + "/SharedSupport/netconfig"; }
+std::string netconfigProgram() {
+  return std::string(ZAVRO_STAGE_DIR) + "/SharedSupport/netconfig";
+}
 
 std::vector<SimulatedNetconfigRun> readSimulatedNetconfigRuns(const std::string& file) {
   std::vector<SimulatedNetconfigRun> runs;

@@ -7,8 +7,8 @@
 namespace zavro::test {
 
 struct SimulatedNetconfigRun {
-  std::vector<std::string> args;     // the argument vector after "--simulate FILE", exactly as given
-  bool passwordFromStdin = false;    // "-ppp-password" "-" and a password line arrived on standard input
+  std::vector<std::string> args;   // the argument vector after "--simulate FILE", exactly as given
+  bool passwordFromStdin = false;  // "-ppp-password" "-" and a password line arrived on standard input
 };
 
 // The staged netconfig program.

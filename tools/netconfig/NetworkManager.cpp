@@ -24,7 +24,9 @@ constexpr int kQueryTimeout = 15;
 constexpr int kActivationWait = 45;
 constexpr int kRestoreWait = 20;
 
-void say(const std::string& message) { std::fprintf(stderr, "netconfig: %s\n", message.c_str()); }
+void say(const std::string& message) {
+  std::fprintf(stderr, "netconfig: %s\n", message.c_str());
+}
 
 std::string firstLine(const std::string& text) {
   std::string line = text.substr(0, text.find('\n'));
@@ -125,14 +127,20 @@ bool writePrevious(const std::string& path, const Previous& previous) {
     }
     return value;
   };
-  return writePrivateFile(path, "# The connection to bring back when the dial-up profile is no longer needed.\n"
-                                "device\t" + clean(previous.device) + "\nuuid\t" + clean(previous.uuid) +
-                                    "\nname\t" + clean(previous.name) + "\n");
+  return writePrivateFile(path,
+                          "# The connection to bring back when the dial-up profile is no longer needed.\n"
+                          "device\t" +
+                              clean(previous.device) + "\nuuid\t" + clean(previous.uuid) + "\nname\t" +
+                              clean(previous.name) + "\n");
 }
 
-bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+bool startsWith(const std::string& text, const std::string& prefix) {
+  return text.rfind(prefix, 0) == 0;
+}
 
-bool isHex(const std::string& text) { return text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos; }
+bool isHex(const std::string& text) {
+  return text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+}
 
 // 5 or 13 characters, or 10 or 26 hex digits, are WEP keys as they stand; anything else is a passphrase
 // from which the key is derived.
@@ -347,8 +355,8 @@ int NetworkManager::configure(const NetconfigRequest& request) {
     return deleted;
   }
 
-  std::vector<std::string> add = {"connection", "add", "save", "no", "type", wanted, "con-name", kProfileName,
-                                  "ifname", device};
+  std::vector<std::string> add = {"connection", "add",      "save",       "no",     "type",
+                                  wanted,       "con-name", kProfileName, "ifname", device};
   if (wireless) {
     add.insert(add.end(), {"ssid", *request.ssid});
   }

@@ -21,7 +21,9 @@ using namespace zavro::netconfig;
 
 namespace {
 
-void say(const std::string& message) { std::fprintf(stderr, "netconfig: %s\n", message.c_str()); }
+void say(const std::string& message) {
+  std::fprintf(stderr, "netconfig: %s\n", message.c_str());
+}
 
 // The first line of standard input, without its line break; nullopt when the input ends before any byte.
 // The password never travels on a command line, where every local user could read it.
@@ -56,11 +58,20 @@ std::string escapeRecordField(const std::string& value) {
   std::string out;
   for (char c : value) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
