@@ -33,11 +33,35 @@ std::string uniqueSideName(const std::string& path) {
   return path + buffer;
 }
 
+std::string makeToken() {
+  static std::atomic<unsigned> counter{0};
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  char text[96];
+  std::snprintf(text, sizeof text, "%d %ld.%09ld %u\n", static_cast<int>(::getpid()), static_cast<long>(ts.tv_sec),
+                ts.tv_nsec, counter++);
+  return text;
+}
+
+// The entry's content (small; more than 256 bytes is not one of ours).
+std::string readEntry(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    return {};
+  }
+  char buffer[256];
+  ssize_t n = ::read(fd, buffer, sizeof buffer);
+  ::close(fd);
+  return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+}
+
 }  // namespace
 
 DistributedLock::DistributedLock(std::string path) : mPath(std::move(path)) {}
 
-DistributedLock::~DistributedLock() { unlock(); }
+DistributedLock::~DistributedLock() {
+  unlock();
+}
 
 bool DistributedLock::tryLock() {
   if (mHeld) {
@@ -49,13 +73,11 @@ bool DistributedLock::tryLock() {
     return false;
   }
   mLastError = 0;
-  // The entry's content names its holder, which helps whoever finds one left behind.
-  char text[32];
-  int n = std::snprintf(text, sizeof text, "%d\n", static_cast<int>(::getpid()));
-  if (n > 0) {
-    ssize_t ignored = ::write(fd, text, static_cast<size_t>(n));
-    (void)ignored;
-  }
+  // The entry names its holder (which helps whoever finds one left behind) and carries a token of
+  // its own: inode numbers are reused at once, so only the content tells our entry from a successor.
+  mToken = makeToken();
+  ssize_t written = ::write(fd, mToken.data(), mToken.size());
+  (void)written;
   struct stat st {};
   ::fstat(fd, &st);
   ::close(fd);
@@ -79,8 +101,7 @@ bool DistributedLock::lock(double breakAfter, double step, double timeout) {
       breakLock();
       continue;  // try again at once
     }
-    if (timeout >= 0 &&
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >= timeout) {
+    if (timeout >= 0 && std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >= timeout) {
       return false;
     }
     std::this_thread::sleep_for(std::chrono::duration<double>(step));
@@ -93,7 +114,7 @@ void DistributedLock::unlock() {
   }
   mHeld = false;
   struct stat st {};
-  if (::stat(mPath.c_str(), &st) == 0 && st.st_dev == mDev && st.st_ino == mIno) {
+  if (::stat(mPath.c_str(), &st) == 0 && st.st_dev == mDev && st.st_ino == mIno && readEntry(mPath) == mToken) {
     ::unlink(mPath.c_str());
   }
 }
@@ -111,12 +132,14 @@ bool DistributedLock::breakLock() {
   if (::stat(mPath.c_str(), &seen) != 0) {
     return errno == ENOENT;
   }
+  const std::string seenToken = readEntry(mPath);
   const std::string side = uniqueSideName(mPath);
   if (::rename(mPath.c_str(), side.c_str()) != 0) {
     return false;  // someone else broke or released it first
   }
   struct stat moved {};
-  if (::stat(side.c_str(), &moved) == 0 && (moved.st_dev != seen.st_dev || moved.st_ino != seen.st_ino)) {
+  if (::stat(side.c_str(), &moved) == 0 &&
+      (moved.st_dev != seen.st_dev || moved.st_ino != seen.st_ino || readEntry(side) != seenToken)) {
     // Between our look and our rename the stale entry was replaced by a live one: put it back.
     if (::link(side.c_str(), mPath.c_str()) != 0) {
       ::unlink(side.c_str());
@@ -126,7 +149,7 @@ bool DistributedLock::breakLock() {
     return false;
   }
   ::unlink(side.c_str());
-  if (mHeld && seen.st_ino == mIno && seen.st_dev == mDev) {
+  if (mHeld && seenToken == mToken) {
     mHeld = false;
   }
   return true;

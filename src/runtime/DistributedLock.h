@@ -43,6 +43,7 @@ class DistributedLock {
   std::string mPath;
   bool mHeld = false;
   int mLastError = 0;
+  std::string mToken;
   dev_t mDev = 0;
   ino_t mIno = 0;
 };

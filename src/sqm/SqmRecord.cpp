@@ -1,6 +1,7 @@
 // SqmRecord: fields and their encodings, events, the shared store, the export and the dial history.
 #include "sqm/SqmRecord.h"
 
+#include <strings.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -12,12 +13,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <strings.h>
 
 #include "common/CSVFile.h"
 #include "common/LogFile.h"
-#include "runtime/Environment.h"
 #include "platform/InterfaceInfo.h"
+#include "runtime/Environment.h"
 #include "sqm/SqmStore.h"
 
 namespace zavro {
@@ -31,36 +31,71 @@ std::atomic<int> gErrorCode{0};
 std::atomic<int> gDisconnectCode{100};
 
 // The export columns, in order.
-const char* const kColumns[] = {
-    "UserID",          "OSVersion",        "ToolUsed",          "RasVersion",          "DeviceName",
-    "DeviceType",      "SourceCountryCode", "SourceAreaCode",   "SourceLocationID",    "DestinationCountryCode",
-    "DestinationAreaCode", "DestinationPhoneNumber", "PopID",   "PopScript",           "ConnectionType",
-    "SoftwareCompression", "PPPExtensions", "DialStartTime",    "DialStopTime",        "TimeToConnect",
-    "VpnStartTime",    "VpnStopTime",      "VpnTimeToConnect",  "ServerIP",            "ClientIP",
-    "BaudRate",        "DownloadStartTime", "DownloadStopTime", "DownloadThruput",     "ErrorCode",
-    "DialerVersion",   "ProfileID",        "FullUserLogin",     "ModemPhoneNumber",    "ModemNegotiateTime",
-    "PopType",         "PopCountryCode",   "PopRegionCode",     "PopCity",             "AccessProcedure",
-    "LocationID",      "OSLanguage",       "UniqueSessionID",   "SessionLength",       "DisconnectReason",
-    "AccessType"};
+const char* const kColumns[] = {"UserID",
+                                "OSVersion",
+                                "ToolUsed",
+                                "RasVersion",
+                                "DeviceName",
+                                "DeviceType",
+                                "SourceCountryCode",
+                                "SourceAreaCode",
+                                "SourceLocationID",
+                                "DestinationCountryCode",
+                                "DestinationAreaCode",
+                                "DestinationPhoneNumber",
+                                "PopID",
+                                "PopScript",
+                                "ConnectionType",
+                                "SoftwareCompression",
+                                "PPPExtensions",
+                                "DialStartTime",
+                                "DialStopTime",
+                                "TimeToConnect",
+                                "VpnStartTime",
+                                "VpnStopTime",
+                                "VpnTimeToConnect",
+                                "ServerIP",
+                                "ClientIP",
+                                "BaudRate",
+                                "DownloadStartTime",
+                                "DownloadStopTime",
+                                "DownloadThruput",
+                                "ErrorCode",
+                                "DialerVersion",
+                                "ProfileID",
+                                "FullUserLogin",
+                                "ModemPhoneNumber",
+                                "ModemNegotiateTime",
+                                "PopType",
+                                "PopCountryCode",
+                                "PopRegionCode",
+                                "PopCity",
+                                "AccessProcedure",
+                                "LocationID",
+                                "OSLanguage",
+                                "UniqueSessionID",
+                                "SessionLength",
+                                "DisconnectReason",
+                                "AccessType"};
 static_assert(sizeof kColumns / sizeof kColumns[0] == 46);
 
 enum class Kind { String, Date, Interval, Real, Integer };
 
 Kind kindOf(const std::string& key) {
   static const std::map<std::string, Kind> kinds = {
-      {"DialStartTime", Kind::Date},       {"DialStopTime", Kind::Date},      {"VpnStartTime", Kind::Date},
-      {"VpnStopTime", Kind::Date},         {"DownloadStartTime", Kind::Date}, {"DownloadStopTime", Kind::Date},
-      {"ModemNegotiateTime", Kind::Date},  {"TimeToConnect", Kind::Interval}, {"VpnTimeToConnect", Kind::Interval},
-      {"SessionLength", Kind::Interval},   {"DownloadThruput", Kind::Real},   {"ErrorCode", Kind::Integer},
+      {"DialStartTime", Kind::Date},      {"DialStopTime", Kind::Date},      {"VpnStartTime", Kind::Date},
+      {"VpnStopTime", Kind::Date},        {"DownloadStartTime", Kind::Date}, {"DownloadStopTime", Kind::Date},
+      {"ModemNegotiateTime", Kind::Date}, {"TimeToConnect", Kind::Interval}, {"VpnTimeToConnect", Kind::Interval},
+      {"SessionLength", Kind::Interval},  {"DownloadThruput", Kind::Real},   {"ErrorCode", Kind::Integer},
       {"DisconnectReason", Kind::Integer}};
   auto it = kinds.find(key);
   return it == kinds.end() ? Kind::String : it->second;
 }
 
 bool isDialupOnly(const std::string& key) {
-  static const char* const keys[] = {"RasVersion",    "DeviceName",          "DeviceType",
-                                     "DestinationPhoneNumber", "PopScript",  "SoftwareCompression",
-                                     "PPPExtensions", "BaudRate",            "ModemPhoneNumber"};
+  static const char* const keys[] = {
+      "RasVersion",          "DeviceName",    "DeviceType", "DestinationPhoneNumber", "PopScript",
+      "SoftwareCompression", "PPPExtensions", "BaudRate",   "ModemPhoneNumber"};
   for (const char* k : keys) {
     if (key == k) {
       return true;
@@ -69,7 +104,9 @@ bool isDialupOnly(const std::string& key) {
   return false;
 }
 
-bool isBroadbandOnly(const std::string& key) { return key == "AccessProcedure" || key == "LocationID"; }
+bool isBroadbandOnly(const std::string& key) {
+  return key == "AccessProcedure" || key == "LocationID";
+}
 
 // Creates `path` as a folder when missing. A regular file standing there is removed first; a
 // symbolic link or anything else is left alone (and the folder is then not made).
@@ -90,7 +127,8 @@ void ensureFolder(const std::string& path) {
 std::string replaceExtension(const std::string& name, const std::string& extension) {
   auto dot = name.find_last_of('.');
   auto slash = name.find_last_of('/');
-  std::string stem = (dot == std::string::npos || (slash != std::string::npos && dot < slash)) ? name : name.substr(0, dot);
+  std::string stem =
+      (dot == std::string::npos || (slash != std::string::npos && dot < slash)) ? name : name.substr(0, dot);
   return stem + "." + extension;
 }
 
@@ -143,8 +181,8 @@ SqmRecord::SqmRecord(const SqmAttempt& a, uint32_t requested, const std::string&
   setDialerVersion(a.dialerVersion);
   setSendDataToServer(a.sendDataToServer);
   setServerURL(a.serverURL);
-  for (const char* key : {"SourceCountryCode", "SourceAreaCode", "SourceLocationID", "DestinationCountryCode",
-                          "DestinationAreaCode"}) {
+  for (const char* key :
+       {"SourceCountryCode", "SourceAreaCode", "SourceLocationID", "DestinationCountryCode", "DestinationAreaCode"}) {
     setRaw(key, "");
   }
   mIsTouched = true;
@@ -182,7 +220,9 @@ double SqmRecord::now() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9 - kUnixToReference;
 }
 
-void SqmRecord::preConnect() { releaseSharedLock(); }
+void SqmRecord::preConnect() {
+  releaseSharedLock();
+}
 
 void SqmRecord::preDial() {
   setDialStartTime(now());
@@ -237,7 +277,9 @@ void SqmRecord::cancel() {
   releaseSharedLock();
 }
 
-void SqmRecord::error() { cancel(); }
+void SqmRecord::error() {
+  cancel();
+}
 
 bool SqmRecord::acquireSharedLock() {
   if (!mLockIsHeld) {
@@ -285,8 +327,8 @@ std::string SqmRecord::sqmPath(int context, const std::string& filename) {
   } else if (context == 1) {
     base = env->tempDir();
   }
-  std::string company =
-      base.empty() ? ZavroApplicationSupportDirectory::companyName() : base + "/" + ZavroApplicationSupportDirectory::companyName();
+  std::string company = base.empty() ? ZavroApplicationSupportDirectory::companyName()
+                                     : base + "/" + ZavroApplicationSupportDirectory::companyName();
   if (!base.empty()) {
     ::mkdir(base.c_str(), 0755);
   }
@@ -300,7 +342,9 @@ bool SqmRecord::readStore(std::map<std::string, std::string>& out) const {
   return readSqmStore(sqmPath(0, "SqmRecord.plist"), out);
 }
 
-void SqmRecord::writeStore() const { writeSqmStore(sqmPath(0, "SqmRecord.plist"), mSqmFields); }
+void SqmRecord::writeStore() const {
+  writeSqmStore(sqmPath(0, "SqmRecord.plist"), mSqmFields);
+}
 
 void SqmRecord::appendToDataFile() {
   {
@@ -367,7 +411,9 @@ int SqmRecord::integerForKey(const std::string& key) const {
   return static_cast<int>(std::strtol(rawString(key).c_str(), nullptr, 10));
 }
 
-double SqmRecord::floatForKey(const std::string& key) const { return std::strtod(rawString(key).c_str(), nullptr); }
+double SqmRecord::floatForKey(const std::string& key) const {
+  return std::strtod(rawString(key).c_str(), nullptr);
+}
 
 std::optional<double> SqmRecord::dateForKey(const std::string& key) const {
   std::string v = rawString(key);
@@ -377,7 +423,9 @@ std::optional<double> SqmRecord::dateForKey(const std::string& key) const {
   return std::strtod(v.c_str(), nullptr);
 }
 
-double SqmRecord::intervalForKey(const std::string& key) const { return floatForKey(key); }
+double SqmRecord::intervalForKey(const std::string& key) const {
+  return floatForKey(key);
+}
 
 void SqmRecord::setString(const std::optional<std::string>& value, const std::string& key) {
   if (value) {
@@ -385,11 +433,17 @@ void SqmRecord::setString(const std::optional<std::string>& value, const std::st
   }
 }
 
-void SqmRecord::setBool(bool value, const std::string& key) { setRaw(key, value ? "Yes" : "No"); }
+void SqmRecord::setBool(bool value, const std::string& key) {
+  setRaw(key, value ? "Yes" : "No");
+}
 
-void SqmRecord::setInteger(int value, const std::string& key) { setRaw(key, std::to_string(value)); }
+void SqmRecord::setInteger(int value, const std::string& key) {
+  setRaw(key, std::to_string(value));
+}
 
-void SqmRecord::setFloat(double value, const std::string& key) { setRaw(key, formatReal(value)); }
+void SqmRecord::setFloat(double value, const std::string& key) {
+  setRaw(key, formatReal(value));
+}
 
 void SqmRecord::setDate(double value, const std::string& key) {
   if (!dateForKey(key)) {
@@ -537,8 +591,12 @@ void SqmRecord::logDisconnectCode(int code) {
   gDisconnectCode.compare_exchange_strong(expected, code);
 }
 
-int SqmRecord::getError() { return gErrorCode.load(); }
-int SqmRecord::getDisconnectCode() { return gDisconnectCode.load(); }
+int SqmRecord::getError() {
+  return gErrorCode.load();
+}
+int SqmRecord::getDisconnectCode() {
+  return gDisconnectCode.load();
+}
 
 void SqmRecord::resetCodes() {
   gErrorCode = 0;

@@ -59,7 +59,8 @@ class SqmRecord {
   SqmRecord(const SqmAttempt& attempt, uint32_t accessType, const std::string& dialString);
 
   // Exports the previous attempt's record and starts a new one (holding the record lock).
-  static std::shared_ptr<SqmRecord> newRecordWithPOP(const POP& pop, uint32_t accessType, const std::string& dialString);
+  static std::shared_ptr<SqmRecord> newRecordWithPOP(const POP& pop, uint32_t accessType,
+                                                     const std::string& dialString);
   static std::shared_ptr<SqmRecord> newRecordWithAttempt(const SqmAttempt& attempt, uint32_t accessType,
                                                          const std::string& dialString);
   // The current record from "SqmRecord.plist" (holding the lock), with ErrorCode and DisconnectReason
@@ -103,26 +104,46 @@ class SqmRecord {
   void setBool(bool value, const std::string& key);
   void setInteger(int value, const std::string& key);
   void setFloat(double value, const std::string& key);
-  void setDate(double value, const std::string& key);  // only when the key holds no date yet
+  void setDate(double value, const std::string& key);      // only when the key holds no date yet
   void setInterval(double value, const std::string& key);  // only while the key's value is below 0.000001
 
   // Fields by name (the key with a lower-case first letter). Dial-up-only fields read "" while
   // IsDialup is false, broadband-only ones while it is true; the stored text is kept either way.
-#define ZAVRO_SQM_STRING(getter, setter, key) \
-  std::string getter() const { return stringForKey(key); } \
-  void setter(const std::optional<std::string>& v) { setString(v, key); }
+#define ZAVRO_SQM_STRING(getter, setter, key)        \
+  std::string getter() const {                       \
+    return stringForKey(key);                        \
+  }                                                  \
+  void setter(const std::optional<std::string>& v) { \
+    setString(v, key);                               \
+  }
 #define ZAVRO_SQM_DATE(getter, setter, key) \
-  std::optional<double> getter() const { return dateForKey(key); } \
-  void setter(double v) { setDate(v, key); }
+  std::optional<double> getter() const {    \
+    return dateForKey(key);                 \
+  }                                         \
+  void setter(double v) {                   \
+    setDate(v, key);                        \
+  }
 #define ZAVRO_SQM_INTERVAL(getter, setter, key) \
-  double getter() const { return intervalForKey(key); } \
-  void setter(double v) { setInterval(v, key); }
+  double getter() const {                       \
+    return intervalForKey(key);                 \
+  }                                             \
+  void setter(double v) {                       \
+    setInterval(v, key);                        \
+  }
 #define ZAVRO_SQM_INTEGER(getter, setter, key) \
-  int getter() const { return integerForKey(key); } \
-  void setter(int v) { setInteger(v, key); }
+  int getter() const {                         \
+    return integerForKey(key);                 \
+  }                                            \
+  void setter(int v) {                         \
+    setInteger(v, key);                        \
+  }
 #define ZAVRO_SQM_BOOL(getter, setter, key) \
-  bool getter() const { return boolForKey(key); } \
-  void setter(bool v) { setBool(v, key); }
+  bool getter() const {                     \
+    return boolForKey(key);                 \
+  }                                         \
+  void setter(bool v) {                     \
+    setBool(v, key);                        \
+  }
   ZAVRO_SQM_STRING(userID, setUserID, "UserID")
   ZAVRO_SQM_STRING(osVersion, setOSVersion, "OSVersion")
   ZAVRO_SQM_STRING(toolUsed, setToolUsed, "ToolUsed")
@@ -178,9 +199,15 @@ class SqmRecord {
 #undef ZAVRO_SQM_INTEGER
 #undef ZAVRO_SQM_BOOL
   // Always "": no session identifier is kept in this system.
-  std::string uniqueSessionID() const { return {}; }
-  double downloadThruput() const { return floatForKey("DownloadThruput"); }
-  void setDownloadThruput(double v) { setFloat(v, "DownloadThruput"); }
+  std::string uniqueSessionID() const {
+    return {};
+  }
+  double downloadThruput() const {
+    return floatForKey("DownloadThruput");
+  }
+  void setDownloadThruput(double v) {
+    setFloat(v, "DownloadThruput");
+  }
 
   // The 46 quoted columns of "SqmData.txt" and a line feed.
   std::string exportLine() const;
@@ -207,11 +234,19 @@ class SqmRecord {
   static void resetCodes();
   static void logAccessProcedure(const std::string&) {}
   static void logLocationID(const std::string&) {}
-  static std::string getAccessProcedure() { return {}; }
-  static std::string getLocationID() { return {}; }
+  static std::string getAccessProcedure() {
+    return {};
+  }
+  static std::string getLocationID() {
+    return {};
+  }
 
-  const std::map<std::string, std::string>& fields() const { return mSqmFields; }
-  const std::vector<std::vector<std::string>>& errorTable() const { return mSqmErrors; }
+  const std::map<std::string, std::string>& fields() const {
+    return mSqmFields;
+  }
+  const std::vector<std::vector<std::string>>& errorTable() const {
+    return mSqmErrors;
+  }
 
  private:
   void loadErrorTable();

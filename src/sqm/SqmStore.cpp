@@ -2,6 +2,7 @@
 #include "sqm/SqmStore.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>

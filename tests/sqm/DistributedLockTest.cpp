@@ -1,6 +1,5 @@
 // DistributedLock: exclusive entries, stale entries broken at 5 s, waiting in steps, safe release.
-#include "runtime/DistributedLock.h"
-
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -8,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "runtime/DistributedLock.h"
 #include "support/TempDir.h"
 
 namespace zavro {
@@ -83,7 +83,7 @@ TEST(DistributedLock, BrokenHolderDoesNotRemoveItsSuccessor) {
   ageEntry(path, 6);
   DistributedLock second(path);
   ASSERT_TRUE(second.lock(5.0, 0.25, 2.0));  // breaks first's stale entry
-  first.unlock();                           // must not remove second's entry
+  first.unlock();                            // must not remove second's entry
   EXPECT_TRUE(test::fileExists(path));
   DistributedLock third(path);
   EXPECT_FALSE(third.tryLock());

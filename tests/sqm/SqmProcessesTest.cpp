@@ -22,8 +22,7 @@ class SqmProcesses : public ::testing::Test {
   ProcessOptions childOptions() const {
     ProcessOptions o;
     o.pipeStdout = true;
-    o.extraEnvironment = {"XDG_DATA_HOME=" + env.env().dataHome(), "TMPDIR=" + env.env().tempDir(),
-                          "XDG_CONFIG_HOME=" + env.env().configHome()};
+    o.extraEnvironment = env.childEnvironment();
     return o;
   }
   // Reads one line from the child's standard output.

@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
     for (unsigned i = 0;; ++i) {
       std::map<std::string, std::string> fields;
       for (int k = 0; k < 200; ++k) {
-        fields["Key" + std::to_string(k)] = std::string(200, static_cast<char>('a' + (i + static_cast<unsigned>(k)) % 26));
+        fields["Key" + std::to_string(k)] =
+            std::string(200, static_cast<char>('a' + (i + static_cast<unsigned>(k)) % 26));
       }
       zavro::writeSqmStore(path, fields);
     }

@@ -15,8 +15,8 @@
 namespace {
 
 using zavro::SqmRecord;
-using zavro::thruput::OptionMap;
 using zavro::thruput::firstValue;
+using zavro::thruput::OptionMap;
 
 constexpr double kUnixToReference = 978307200.0;
 
@@ -26,7 +26,9 @@ double nowReference() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9 - kUnixToReference;
 }
 
-int integerValue(const std::string& text) { return static_cast<int>(std::strtol(text.c_str(), nullptr, 10)); }
+int integerValue(const std::string& text) {
+  return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
+}
 
 // Applies every option to the record; "now" is the time the program started.
 void apply(const OptionMap& options, SqmRecord& record, double now, std::string& server) {
