@@ -15,9 +15,9 @@ namespace zavro {
 //
 // Opening never fails. A missing or empty file is an empty domain. A file that is not a complete XML
 // property list with a dictionary at its top (truncated, garbled, written by something else) is moved
-// aside as "<file>.corrupt", the domain starts empty, and the connection log says so. A file that
-// exists but cannot be read, or a damaged one that cannot be moved aside, is never overwritten:
-// synchronize() then fails, so nothing the user had is destroyed behind their back.
+// aside as "<file>.corrupt" (replacing an older one), the domain starts empty, and the connection log says so. A file
+// that exists but cannot be read, or a damaged one that cannot be moved aside, is never overwritten: synchronize() then
+// fails, so nothing the user had is destroyed behind their back.
 //
 // Thread-safe: every member takes the domain's own lock.
 class PersistentDomain {

@@ -1,6 +1,7 @@
 // PropertyList: the value type and its XML form through libplist.
 #include "runtime/PropertyList.h"
 
+#include <locale.h>
 #include <plist/plist.h>
 
 #include <cmath>
@@ -17,6 +18,26 @@ void setError(std::string* error, std::string text) {
     *error = std::move(text);
   }
 }
+
+// libplist formats and parses reals with the C library, which follows the thread's locale; a desktop
+// program sets LC_NUMERIC from the environment, and "2,5" must never reach or leave a file.
+class CNumericLocale {
+ public:
+  CNumericLocale() {
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    mPrevious = cLocale != static_cast<locale_t>(0) ? uselocale(cLocale) : static_cast<locale_t>(0);
+  }
+  ~CNumericLocale() {
+    if (mPrevious != static_cast<locale_t>(0)) {
+      uselocale(mPrevious);
+    }
+  }
+  CNumericLocale(const CNumericLocale&) = delete;
+  CNumericLocale& operator=(const CNumericLocale&) = delete;
+
+ private:
+  locale_t mPrevious;
+};
 
 struct PlistFree {
   void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
@@ -326,6 +347,7 @@ std::optional<PropertyList> PropertyList::fromXML(std::string_view xml, std::str
     setError(error, "nesting too deep");
     return std::nullopt;
   }
+  CNumericLocale cLocale;
   plist_t root = nullptr;
   plist_from_xml(xml.data(), static_cast<uint32_t>(xml.size()), &root);
   PlistHolder holder(root);
@@ -341,6 +363,7 @@ std::optional<std::string> PropertyList::toXML(std::string* error) const {
   if (!root) {
     return std::nullopt;
   }
+  CNumericLocale cLocale;
   char* xml = nullptr;
   uint32_t length = 0;
   plist_to_xml(root.get(), &xml, &length);

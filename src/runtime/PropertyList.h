@@ -15,7 +15,8 @@ namespace zavro {
 // arrays, dictionaries and data; integer, real, boolean and date values appear when a file written by
 // another program is read, and are kept so that such a file can be written back unchanged.
 //
-// Strings and data are byte strings. Dates are seconds since 2001-01-01 00:00:00 UTC.
+// Strings and data are byte strings. Dates are seconds since 2001-01-01 00:00:00 UTC; the XML form
+// keeps whole seconds only. Reading and writing do not depend on the process's locale.
 class PropertyList {
  public:
   enum class Type : std::uint8_t { String, Array, Dictionary, Data, Integer, Real, Boolean, Date };
