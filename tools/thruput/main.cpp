@@ -10,6 +10,7 @@
 
 #include "ThruputOptions.h"
 #include "common/StringTokenizers.h"
+#include "net/TransportDefaults.h"
 #include "sqm/SqmRecord.h"
 
 namespace {
@@ -140,6 +141,12 @@ int main(int argc, char** argv) {
   apply(options, *record, now, server);
   record->releaseSharedLock();
   if (options.count('h') != 0) {
+    // A collection server with a private CA: the usual OpenSSL variable names the bundle to trust.
+    if (const char* bundle = std::getenv("SSL_CERT_FILE"); bundle != nullptr && *bundle != '\0') {
+      zavro::TransportDefaults defaults = zavro::TransportDefaults::current();
+      defaults.caCertificatesFile = bundle;
+      zavro::TransportDefaults::setCurrent(defaults);
+    }
     record->uploadDataToServer();
   }
   return 0;
