@@ -114,7 +114,7 @@ TEST_F(Thruput, EventsFollowTheWriteOnceRule) {
 }
 
 TEST_F(Thruput, OptionValues) {
-  ASSERT_EQ(run({"before", "-b", "-l", "\"US,CA,\"\"San Jose, CA\"\"\"", "-a=GI", "-f", "\"ann/corp\"", "-m", "408/5550100",
+  ASSERT_EQ(run({"before", "-b", "-l", "\"US,CA,\"San Jose, CA\"\"", "-a=GI", "-f", "\"ann/corp\"", "-m", "408/5550100",
                  "-p", "hotspot", "-o", "1001", "-i", "77", "-s", "LOC-9", "-t", "1 408 5550100", "-v", "1.0",
                  "-g", "English", "-c", "-d", "dun", "-o", "1002", "extra"})
                 .status,
