@@ -4,9 +4,12 @@
 #include <strings.h>
 
 #include <atomic>
+#include <cctype>
 
+#include "common/HTMLParsers.h"
+#include "common/StringReplacement.h"
+#include "common/StringTokenizers.h"
 #include "net/CurlTransfer.h"
-#include "net/MetaRefresh.h"
 #include "net/TransportDefaults.h"
 #include "platform/ProxySettings.h"
 
@@ -43,28 +46,9 @@ class URLHandle {
   CURLU* mHandle;
 };
 
-std::vector<std::string> split(const std::string& text, const std::string& separator) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (;;) {
-    size_t found = text.find(separator, start);
-    if (found == std::string::npos) {
-      parts.push_back(text.substr(start));
-      return parts;
-    }
-    parts.push_back(text.substr(start, found - start));
-    start = found + separator.size();
-  }
-}
-
-// Removes every run of `target` at the start and at the end of `text`.
-std::string removeAtEnds(std::string text, const std::string& target) {
-  while (!target.empty() && text.compare(0, target.size(), target) == 0) {
-    text.erase(0, target.size());
-  }
-  while (!target.empty() && text.size() >= target.size() &&
-         text.compare(text.size() - target.size(), target.size(), target) == 0) {
-    text.erase(text.size() - target.size());
+std::string upperCase(std::string text) {
+  for (char& c : text) {
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   }
   return text;
 }
@@ -172,15 +156,29 @@ bool Transaction::metaRefresh(std::optional<std::string>& url, std::optional<std
   if (!mResponseString) {
     return false;
   }
-  auto refresh = detail::metaRefreshContent(*mResponseString);
-  if (!refresh) {
+  // The first META tag with both HTTP-EQUIV and CONTENT whose HTTP-EQUIV is "refresh" in any case.
+  const auto tags = strings::CannonicalHTMLTags(*mResponseString);
+  const auto metas = tags.find("META");
+  if (metas == tags.end()) {
     return false;
   }
-  std::vector<std::string> parts = split(*refresh, "; ");
+  const std::string* refresh = nullptr;
+  for (const auto& tag : metas->second) {
+    auto equiv = tag.find("HTTP-EQUIV");
+    auto tagContent = tag.find("CONTENT");
+    if (equiv != tag.end() && tagContent != tag.end() && upperCase(equiv->second) == "REFRESH") {
+      refresh = &tagContent->second;
+      break;
+    }
+  }
+  if (refresh == nullptr) {
+    return false;
+  }
+  std::vector<std::string> parts = strings::componentsSeparatedByString(*refresh, "; ");
   if (parts.size() != 2) {
     return false;
   }
-  std::string target = removeAtEnds(parts[1], "URL=");
+  std::string target = strings::replace(parts[1], "URL=", "");
   if (target.empty()) {
     return false;
   }

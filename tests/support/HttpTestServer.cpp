@@ -353,6 +353,13 @@ void HttpTestServer::serve(int fd) {
       return;
     }
     received.append(buffer, static_cast<size_t>(n));
+    // A TLS handshake sent to a plain server: answer as an ordinary web server does, at once,
+    // instead of waiting for a request head that never comes.
+    if (mTlsContext == nullptr && static_cast<unsigned char>(received[0]) == 0x16) {
+      connection.write("HTTP/1.1 400 Bad Request\r\nConnection: close\r\n\r\n");
+      finish();
+      return;
+    }
   }
   if (headEnd == std::string::npos) {
     finish();
