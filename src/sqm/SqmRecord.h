@@ -89,6 +89,9 @@ class SqmRecord {
   // context 0: support folder; 1: lock folder; other: the bare company/product path.
   static std::string sqmPath(int context, const std::string& filename);
   void appendToDataFile();
+  // Posts "SqmData.txt" to "https://" + ServerURL, then "http://" + ServerURL, when sending is
+  // allowed; the lines sent are removed only after a 2xx answer.
+  void uploadDataToServer();
   void setConnectionStats();
   bool isTouched() const { return mIsTouched; }
   bool lockIsHeld() const { return mLockIsHeld; }
