@@ -25,8 +25,8 @@ class UnavailableConnection final : public Connection {
   void doConnect() override {
     setStatus(kConnectionConnecting);
     ConnectionLog::connectionLog()->stdLog(
-        stringWithFormat("No %s connection is available for POP %s (access type 0x%x).", mKindName,
-                         pop().popID.c_str(), static_cast<unsigned>(pop().accessType)));
+        stringWithFormat("No %s connection is available for POP %s (access type 0x%x).", mKindName, pop().popID.c_str(),
+                         static_cast<unsigned>(pop().accessType)));
     setError(kConnectionProtocolErr);
     setStatus(kConnectionIdle);
   }
@@ -130,9 +130,13 @@ void Connection::connect(const ConnectionPOP& pop) {
   needToConnect = true;
 }
 
-void Connection::disconnect() { doDisconnect(); }
+void Connection::disconnect() {
+  doDisconnect();
+}
 
-void Connection::setNetconfigArgs(const std::vector<std::string>& args) { mNetconfigArgs = args; }
+void Connection::setNetconfigArgs(const std::vector<std::string>& args) {
+  mNetconfigArgs = args;
+}
 
 void Connection::setAppConnection(std::shared_ptr<ConnectionThreadChannel> channel) {
   mAppConnection = std::move(channel);

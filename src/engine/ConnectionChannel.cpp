@@ -4,7 +4,8 @@
 namespace zavro {
 
 void ConnectionStatusProxy::setConnectionStatus(std::int32_t status, const UserInfo& info) {
-  mChannel->send([status, info](ConnectionStatusProtocol& controller) { controller.setConnectionStatus(status, info); });
+  mChannel->send(
+      [status, info](ConnectionStatusProtocol& controller) { controller.setConnectionStatus(status, info); });
 }
 
 void ConnectionStatusProxy::setConnectionTime(std::uint32_t seconds, bool connected) {
@@ -24,8 +25,9 @@ bool ConnectionStatusProxy::handOver(std::shared_ptr<ConnectionProtocol> connect
   if (!mChannel->isValid()) {
     return false;
   }
-  return mChannel->sendPort()->sendAndWait(
-      [connection = std::move(connection)](ConnectionStatusProtocol& controller) { controller.setConnection(connection); });
+  return mChannel->sendPort()->sendAndWait([connection = std::move(connection)](ConnectionStatusProtocol& controller) {
+    controller.setConnection(connection);
+  });
 }
 
 void ConnectionProxy::connect(const ConnectionPOP& pop) {

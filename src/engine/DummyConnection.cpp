@@ -9,7 +9,9 @@ namespace zavro {
 namespace {
 constexpr double kStatusInterval = 1.0;
 
-void blockThread() { std::this_thread::sleep_for(std::chrono::seconds(1)); }
+void blockThread() {
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+}
 }  // namespace
 
 DummyConnection::~DummyConnection() {
@@ -47,7 +49,9 @@ void DummyConnection::statusTimerProc() {
   }
 }
 
-void DummyConnection::doDisconnect() { setStatus(kConnectionDisconnecting); }
+void DummyConnection::doDisconnect() {
+  setStatus(kConnectionDisconnecting);
+}
 
 void DummyConnection::terminate() {
   if (statusTimer) {

@@ -41,8 +41,7 @@ class EventTimer final : public Timer, public std::enable_shared_from_this<Event
  public:
   enum class State { Armed, Fired, Invalidated };
 
-  EventTimer(std::shared_ptr<EventRunLoop::Core> core, double interval, bool repeats,
-             RunLoop::TimerCallback callback)
+  EventTimer(std::shared_ptr<EventRunLoop::Core> core, double interval, bool repeats, RunLoop::TimerCallback callback)
       : mCore(std::move(core)),
         mInterval(repeats ? std::max(interval, kMinimumRepeatInterval) : std::max(interval, 0.0)),
         mRepeats(repeats),
@@ -79,6 +78,7 @@ class EventTimer final : public Timer, public std::enable_shared_from_this<Event
     }
     fireAt = Clock::now() + seconds(delay_s);
     sequence = mCore->nextSequence++;
+    rearmedWhileFiring = firing;
     if (state == State::Fired) {
       state = State::Armed;
       mCore->timers.push_back(shared_from_this());
@@ -90,17 +90,12 @@ class EventTimer final : public Timer, public std::enable_shared_from_this<Event
   double interval() const override { return mInterval; }
   bool repeats() const override { return mRepeats; }
 
-  // With the core's mutex held: takes the timer out of the armed set or moves it to its next beat, and
-  // returns the callback to run (outside the lock).
-  std::shared_ptr<RunLoop::TimerCallback> takeFiring(Clock::time_point now) {
+  // With the core's mutex held: takes a one-shot timer out of the armed set, or marks a repeating one as
+  // firing, and returns the callback to run (outside the lock).
+  std::shared_ptr<RunLoop::TimerCallback> takeFiring() {
     if (mRepeats) {
-      fireAt += seconds(mInterval);
-      if (fireAt <= now) {
-        // Missed beats are dropped: catch up to the next beat still ahead.
-        auto behind = (now - fireAt) / seconds(mInterval) + 1;
-        fireAt += behind * seconds(mInterval);
-      }
-      sequence = mCore->nextSequence++;
+      firing = true;
+      rearmedWhileFiring = false;
     } else {
       state = State::Fired;
       auto& timers = mCore->timers;
@@ -109,8 +104,28 @@ class EventTimer final : public Timer, public std::enable_shared_from_this<Event
     return mCallback;
   }
 
+  // With the core's mutex held, after the callback: a repeating timer moves to its next beat that is still
+  // ahead, so beats missed while the loop was busy (its own callback included) are skipped, not made up.
+  void firingDone(Clock::time_point now) {
+    if (!firing) {
+      return;
+    }
+    firing = false;
+    if (state != State::Armed || rearmedWhileFiring) {
+      return;
+    }
+    fireAt += seconds(mInterval);
+    if (fireAt <= now) {
+      auto behind = (now - fireAt) / seconds(mInterval) + 1;
+      fireAt += behind * seconds(mInterval);
+    }
+    sequence = mCore->nextSequence++;
+  }
+
   // Guarded by the core's mutex.
   State state = State::Armed;
+  bool firing = false;  // a repeating timer's callback is running; it is not due again until it returns
+  bool rearmedWhileFiring = false;
   Clock::time_point fireAt;
   unsigned long long sequence = 0;
 
@@ -125,6 +140,9 @@ class EventTimer final : public Timer, public std::enable_shared_from_this<Event
 std::shared_ptr<EventTimer> firstTimer(const EventRunLoop::Core& core) {
   std::shared_ptr<EventTimer> first;
   for (const auto& timer : core.timers) {
+    if (timer->firing) {
+      continue;
+    }
     if (!first || timer->fireAt < first->fireAt ||
         (timer->fireAt == first->fireAt && timer->sequence < first->sequence)) {
       first = timer;
@@ -179,9 +197,13 @@ std::shared_ptr<Timer> EventRunLoop::scheduleTimer(double interval_s, bool repea
   return timer;
 }
 
-RunLoop::RunResult EventRunLoop::run() { return runUntil(nullptr); }
+RunLoop::RunResult EventRunLoop::run() {
+  return runUntil(nullptr);
+}
 
-RunLoop::RunResult EventRunLoop::runFor(double s) { return runUntil(&s); }
+RunLoop::RunResult EventRunLoop::runFor(double s) {
+  return runUntil(&s);
+}
 
 RunLoop::RunResult EventRunLoop::runUntil(const double* limit) {
   CurrentScope scope(shared_from_this());
@@ -201,14 +223,15 @@ RunLoop::RunResult EventRunLoop::runUntil(const double* limit) {
 
     auto timer = firstTimer(core);
     if (timer && timer->fireAt <= now) {
-      auto callback = timer->takeFiring(now);
+      auto callback = timer->takeFiring();
       lock.unlock();
       if (callback && *callback) {
         (*callback)(*timer);
       }
       callback.reset();
-      timer.reset();
       lock.lock();
+      timer->firingDone(Clock::now());
+      timer.reset();
       didWork = true;
     }
     if (!core.stopRequested && !core.posts.empty()) {

@@ -16,15 +16,21 @@ std::shared_ptr<RunLoop> RunLoop::current() {
   return tCurrent;
 }
 
-void RunLoop::setCurrent(std::shared_ptr<RunLoop> loop) { tCurrent = std::move(loop); }
+void RunLoop::setCurrent(std::shared_ptr<RunLoop> loop) {
+  tCurrent = std::move(loop);
+}
 
-RunLoop* RunLoop::currentIfAny() { return tCurrent.get(); }
+RunLoop* RunLoop::currentIfAny() {
+  return tCurrent.get();
+}
 
 RunLoop::CurrentScope::CurrentScope(std::shared_ptr<RunLoop> loop) : mPrevious(tCurrent) {
   tCurrent = std::move(loop);
 }
 
-RunLoop::CurrentScope::~CurrentScope() { tCurrent = std::move(mPrevious); }
+RunLoop::CurrentScope::~CurrentScope() {
+  tCurrent = std::move(mPrevious);
+}
 
 bool RunLoop::callAndWait(Task work) {
   if (currentIfAny() == this) {

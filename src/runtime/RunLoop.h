@@ -54,7 +54,8 @@ class RunLoop {
   virtual bool post(Task task) = 0;
 
   // A timer firing `interval_s` seconds from now, and then every `interval_s` seconds when `repeats`.
-  // A repeating timer that falls behind fires once late and then keeps to its original beat.
+  // A repeating timer keeps to its original beat; beats missed while the loop was busy (its own callback
+  // included) are skipped, not made up.
   virtual std::shared_ptr<Timer> scheduleTimer(double interval_s, bool repeats, TimerCallback callback) = 0;
 
   // Runs on the calling thread until stop() or until out of sources. While it runs, current() on this

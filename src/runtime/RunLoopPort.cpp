@@ -16,7 +16,9 @@ struct RunLoopPortDelivery {
   }
 };
 
-std::shared_ptr<RunLoopPort> RunLoopPort::create() { return std::shared_ptr<RunLoopPort>(new RunLoopPort()); }
+std::shared_ptr<RunLoopPort> RunLoopPort::create() {
+  return std::shared_ptr<RunLoopPort>(new RunLoopPort());
+}
 
 RunLoopPort::~RunLoopPort() {
   std::deque<Message> dropped;

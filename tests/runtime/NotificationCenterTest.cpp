@@ -1,6 +1,4 @@
 // Notification center: synchronous delivery, filters, user information, and removal during delivery.
-#include "runtime/NotificationCenter.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/NotificationCenter.h"
 #include "support/TestEnvironment.h"
 
 namespace zavro {
@@ -20,12 +19,15 @@ TEST(NotificationCenterTest, DeliversOnThePostingThreadInOrderOfRegistrationWith
   std::vector<std::string> calls;
   int sender = 0;
   int otherSender = 0;
-  center.addObserver(&calls, [&](const Notification& n) { calls.push_back("any:" + n.name); }, "", nullptr);
-  center.addObserver(&calls, [&](const Notification& n) { calls.push_back("dial:" + *n.userInfo.string("pop")); },
-                     "ZavroPreDialNotification", nullptr);
-  center.addObserver(&calls, [&](const Notification&) { calls.push_back("dial-from-sender"); },
-                     "ZavroPreDialNotification", &sender);
-  center.addObserver(&calls, [&](const Notification&) { calls.push_back("other-sender"); }, "", &otherSender);
+  center.addObserver(
+      &calls, [&](const Notification& n) { calls.push_back("any:" + n.name); }, "", nullptr);
+  center.addObserver(
+      &calls, [&](const Notification& n) { calls.push_back("dial:" + *n.userInfo.string("pop")); },
+      "ZavroPreDialNotification", nullptr);
+  center.addObserver(
+      &calls, [&](const Notification&) { calls.push_back("dial-from-sender"); }, "ZavroPreDialNotification", &sender);
+  center.addObserver(
+      &calls, [&](const Notification&) { calls.push_back("other-sender"); }, "", &otherSender);
 
   center.postNotificationName("ZavroPreDialNotification", &sender, UserInfo().setString("pop", "P1"));
   center.postNotificationName("ZavroErrorNotification", nullptr);
@@ -37,11 +39,15 @@ TEST(NotificationCenterTest, AnObserverRemovingItselfDuringDeliveryIsNotCalledAg
   NotificationCenter center;
   std::vector<std::string> calls;
   int self = 0;
-  center.addObserver(&self, [&](const Notification&) {
-    calls.push_back("self");
-    center.removeObserver(&self);
-  }, "N", nullptr);
-  center.addObserver(&calls, [&](const Notification&) { calls.push_back("next"); }, "N", nullptr);
+  center.addObserver(
+      &self,
+      [&](const Notification&) {
+        calls.push_back("self");
+        center.removeObserver(&self);
+      },
+      "N", nullptr);
+  center.addObserver(
+      &calls, [&](const Notification&) { calls.push_back("next"); }, "N", nullptr);
   center.postNotificationName("N", nullptr);
   center.postNotificationName("N", nullptr);
   EXPECT_EQ(calls, (std::vector<std::string>{"self", "next", "next"}));
@@ -51,11 +57,15 @@ TEST(NotificationCenterTest, AnObserverRemovedByAnEarlierOneIsSkippedInTheSameDe
   NotificationCenter center;
   std::vector<std::string> calls;
   int later = 0;
-  center.addObserver(&calls, [&](const Notification&) {
-    calls.push_back("first");
-    center.removeObserver(&later);
-  }, "N", nullptr);
-  auto laterId = center.addObserver(&later, [&](const Notification&) { calls.push_back("later"); }, "N", nullptr);
+  center.addObserver(
+      &calls,
+      [&](const Notification&) {
+        calls.push_back("first");
+        center.removeObserver(&later);
+      },
+      "N", nullptr);
+  auto laterId = center.addObserver(
+      &later, [&](const Notification&) { calls.push_back("later"); }, "N", nullptr);
   center.postNotificationName("N", nullptr);
   EXPECT_EQ(calls, std::vector<std::string>{"first"});
   center.removeObserver(laterId);  // already gone: harmless
@@ -65,12 +75,16 @@ TEST(NotificationCenterTest, AnObserverAddedDuringDeliveryHearsOnlyLaterPosts) {
   NotificationCenter center;
   int added = 0;
   bool registered = false;
-  center.addObserver(&center, [&](const Notification&) {
-    if (!registered) {
-      registered = true;
-      center.addObserver(&added, [&](const Notification&) { ++added; }, "N", nullptr);
-    }
-  }, "N", nullptr);
+  center.addObserver(
+      &center,
+      [&](const Notification&) {
+        if (!registered) {
+          registered = true;
+          center.addObserver(
+              &added, [&](const Notification&) { ++added; }, "N", nullptr);
+        }
+      },
+      "N", nullptr);
   center.postNotificationName("N", nullptr);
   EXPECT_EQ(added, 0);
   center.postNotificationName("N", nullptr);
@@ -82,9 +96,12 @@ TEST(NotificationCenterTest, RemovalByObserverNameAndObject) {
   int observer = 0;
   int sender = 0;
   std::vector<std::string> calls;
-  center.addObserver(&observer, [&](const Notification& n) { calls.push_back("a:" + n.name); }, "A", nullptr);
-  center.addObserver(&observer, [&](const Notification& n) { calls.push_back("b:" + n.name); }, "B", &sender);
-  center.addObserver(&observer, [&](const Notification& n) { calls.push_back("b2:" + n.name); }, "B", nullptr);
+  center.addObserver(
+      &observer, [&](const Notification& n) { calls.push_back("a:" + n.name); }, "A", nullptr);
+  center.addObserver(
+      &observer, [&](const Notification& n) { calls.push_back("b:" + n.name); }, "B", &sender);
+  center.addObserver(
+      &observer, [&](const Notification& n) { calls.push_back("b2:" + n.name); }, "B", nullptr);
   center.removeObserver(&observer, "B", &sender);
   center.postNotificationName("A", &sender);
   center.postNotificationName("B", &sender);
@@ -99,15 +116,21 @@ TEST(NotificationCenterTest, RemovalByObserverNameAndObject) {
 TEST(NotificationCenterTest, NestedPostsFromACallbackAreDeliveredAtOnce) {
   NotificationCenter center;
   std::vector<std::string> calls;
-  center.addObserver(&calls, [&](const Notification&) {
-    calls.push_back("outer");
-    center.postNotificationName("Inner", nullptr);
-    calls.push_back("outer-done");
-  }, "Outer", nullptr);
-  center.addObserver(&calls, [&](const Notification&) {
-    calls.push_back("inner");
-    center.removeObserver(&calls, "Outer", nullptr);  // removes a callback that is running on this thread
-  }, "Inner", nullptr);
+  center.addObserver(
+      &calls,
+      [&](const Notification&) {
+        calls.push_back("outer");
+        center.postNotificationName("Inner", nullptr);
+        calls.push_back("outer-done");
+      },
+      "Outer", nullptr);
+  center.addObserver(
+      &calls,
+      [&](const Notification&) {
+        calls.push_back("inner");
+        center.removeObserver(&calls, "Outer", nullptr);  // removes a callback that is running on this thread
+      },
+      "Inner", nullptr);
   center.postNotificationName("Outer", nullptr);
   center.postNotificationName("Outer", nullptr);
   EXPECT_EQ(calls, (std::vector<std::string>{"outer", "inner", "outer-done"}));
@@ -118,11 +141,14 @@ TEST(NotificationCenterTest, RemovalWaitsForACallbackRunningOnAnotherThread) {
   std::promise<void> entered;
   std::atomic<bool> finished{false};
   int observer = 0;
-  center.addObserver(&observer, [&](const Notification&) {
-    entered.set_value();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    finished = true;
-  }, "N", nullptr);
+  center.addObserver(
+      &observer,
+      [&](const Notification&) {
+        entered.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        finished = true;
+      },
+      "N", nullptr);
   std::thread poster([&] { center.postNotificationName("N", nullptr); });
   entered.get_future().wait();
   center.removeObserver(&observer);
@@ -139,7 +165,8 @@ TEST(NotificationCenterTest, PostsAndRemovalsFromSeveralThreadsAtOnce) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < 300; ++i) {
         int token = 0;
-        auto id = center.addObserver(&token, [&](const Notification&) { ++calls; }, "N", nullptr);
+        auto id = center.addObserver(
+            &token, [&](const Notification&) { ++calls; }, "N", nullptr);
         center.postNotificationName("N", nullptr);
         if ((i + t) % 2 == 0) {
           center.removeObserver(id);
@@ -161,8 +188,11 @@ TEST(NotificationCenterTest, PostsAndRemovalsFromSeveralThreadsAtOnce) {
 TEST(NotificationCenterTest, UserInfoAnswersOnlyForTheKindItHolds) {
   auto pop = std::make_shared<std::string>("POP object");
   UserInfo info;
-  info.setString("pop id", "12").setInteger("accessType", 4).setNumber("ratio", 0.5).setBool("flag", true).setObject(
-      "pop", pop);
+  info.setString("pop id", "12")
+      .setInteger("accessType", 4)
+      .setNumber("ratio", 0.5)
+      .setBool("flag", true)
+      .setObject("pop", pop);
   EXPECT_EQ(info.size(), 5u);
   EXPECT_EQ(info.string("pop id"), "12");
   EXPECT_EQ(info.integer("accessType"), 4);

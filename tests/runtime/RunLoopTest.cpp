@@ -16,7 +16,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 TEST(RunLoopTest, OneShotTimerFiresOnceThenTheLoopIsOutOfSources) {
   auto loop = EventRunLoop::create();
