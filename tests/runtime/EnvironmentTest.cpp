@@ -1,8 +1,7 @@
 // Environment: roots from the process and overrides; installing resets process-wide objects.
-#include "runtime/Environment.h"
-
 #include <gtest/gtest.h>
 
+#include "runtime/Environment.h"
 #include "runtime/ProcessWide.h"
 
 namespace zavro {
@@ -30,7 +29,8 @@ TEST(Environment, DerivedPaths) {
 }
 
 TEST(Environment, InstallResetsProcessWideObjects) {
-  static ProcessWide<std::string> thing([] { return std::make_shared<std::string>(Environment::current()->dataHome()); });
+  static ProcessWide<std::string> thing(
+      [] { return std::make_shared<std::string>(Environment::current()->dataHome()); });
   Environment a = Environment::fromProcess();
   a.setDataHome("/first");
   Environment::install(a);

@@ -1,8 +1,8 @@
 // Process: argument vectors without a shell, pipes, exit statuses, programs that cannot start.
-#include "runtime/Process.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
+
+#include "runtime/Process.h"
 
 namespace zavro {
 namespace {

@@ -26,6 +26,11 @@ std::string TestEnvironment::writeConfig(const std::string& name, const std::str
   return path;
 }
 
+std::vector<std::string> TestEnvironment::childEnvironment() const {
+  return {"XDG_DATA_HOME=" + mEnv.dataHome(), "XDG_CONFIG_HOME=" + mEnv.configHome(), "HOME=" + mEnv.homeDir(),
+          "TMPDIR=" + mEnv.tempDir()};
+}
+
 void TestEnvironment::useDemoConfiguration() const {
   std::filesystem::copy(std::string(ZAVRO_SOURCE_DIR) + "/data/demo", configDir(),
                         std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "runtime/Environment.h"
 #include "support/TempDir.h"
@@ -27,6 +28,9 @@ class TestEnvironment {
   std::string supportDir() const { return mEnv.supportDir(); }
   // Writes a file into the configuration folder and returns its path.
   std::string writeConfig(const std::string& name, const std::string& bytes) const;
+  // NAME=value entries that make a child process (a tool under test) use the same roots:
+  // XDG_DATA_HOME, XDG_CONFIG_HOME, HOME and TMPDIR. Pass them as ProcessOptions::extraEnvironment.
+  std::vector<std::string> childEnvironment() const;
   // Copies data/demo (the shipped demo configuration) into the configuration folder.
   void useDemoConfiguration() const;
 
