@@ -1,0 +1,230 @@
+// PhoneBook: loading, the index build (one sort by ID, one folding pass) and record access.
+#include "phonebook/PhoneBook.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "common/LogFile.h"
+#include "phonebook/AdminSettings.h"
+#include "phonebook/FieldScan.h"
+#include "phonebook/PopStore.h"
+
+namespace zavro {
+
+using phonebook_detail::compareBytes;
+using phonebook_detail::PopStore;
+using phonebook_detail::prefixKey;
+using phonebook_detail::scanFields;
+
+PhoneBook::PhoneBook()
+    : mPhoneFile(std::make_shared<CSVFile>()),
+      mPopIndex(std::make_shared<POPIndex>()),
+      mSortCustomerPOPsFirst(customerPOPsSortFirst()) {}
+
+void PhoneBook::load(std::vector<std::string> authTypes) {
+  auto file = std::make_shared<CSVFile>();
+  file->loadWithPath(ZavroConfiguration::pathToConfigFile("pbook.txt"));
+  file->loadWithPath(ZavroConfiguration::pathToConfigFile("cbook.txt"));
+  loadWithPhoneFile(std::move(file), std::move(authTypes));
+}
+
+void PhoneBook::loadWithPhoneFile(std::shared_ptr<const CSVFile> phoneFile, std::vector<std::string> authTypes) {
+  mPhoneFile = phoneFile ? std::move(phoneFile) : std::make_shared<CSVFile>();
+  buildCountryData();
+  buildRegionData();
+  buildSSIDData();
+  mSortField = -1;
+  mAuthTypes = std::move(authTypes);
+  buildIndex();
+}
+
+namespace {
+
+// A record that passed the access and plug-in tests, as the ID sort sees it. IDs of up to 16 bytes
+// are ordered by the two prefix words and the length alone, so the sort does not go back to the
+// records, which lie scattered over the whole file.
+struct Taken {
+  uint64_t prefix[2];
+  const char* id;
+  uint32_t idLength;
+  uint32_t line;  // position in the phone file: equal IDs keep file order
+  uint32_t accessType;
+  bool allCity;  // field 24 exactly "1", kept so that the filters need not scan that far
+  uint16_t countryLength;
+  const char* country;  // field 0, for the country index
+  uint32_t regionHash;  // fields 1 and 2, for the region and city filters
+  uint32_t cityHash;
+};
+
+inline int compareTaken(const Taken& a, const Taken& b) {
+  if (a.prefix[0] != b.prefix[0]) {
+    return a.prefix[0] < b.prefix[0] ? -1 : 1;
+  }
+  if (a.prefix[1] != b.prefix[1]) {
+    return a.prefix[1] < b.prefix[1] ? -1 : 1;
+  }
+  if (a.idLength <= 16 && b.idLength <= 16) {
+    return a.idLength == b.idLength ? 0 : (a.idLength < b.idLength ? -1 : 1);
+  }
+  return compareBytes({a.id, a.idLength}, {b.id, b.idLength});
+}
+
+inline bool takenLess(const Taken& a, const Taken& b) {
+  const int c = compareTaken(a, b);
+  return c != 0 ? c < 0 : a.line < b.line;
+}
+
+}  // namespace
+
+void PhoneBook::buildIndex() {
+  mPopIndex = std::make_shared<POPIndex>();
+  mPopIndex->setPhoneBook(weak_from_this());
+  mCountryIndex.reset();
+
+  const std::vector<LineEntry>& lines = mPhoneFile->lines();
+  std::vector<Taken> taken;
+  taken.reserve(lines.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    FieldRef f[30];
+    const int n = scanFields(lines[i], f, 30);
+    if (n <= 28) {
+      continue;  // no field 28: access 0
+    }
+    const auto access = static_cast<uint32_t>(parseIntegerBase0(f[28].view()));
+    if ((access & mAccessType) == 0) {
+      continue;
+    }
+    if (!mAuthTypes.empty() && n > 29 && f[29].length > 0) {
+      std::string_view proc = f[29].view();
+      if (size_t dot = proc.rfind('.'); dot != std::string_view::npos) {
+        proc = proc.substr(0, dot);
+      }
+      if (!proc.empty() && std::find(mAuthTypes.begin(), mAuthTypes.end(), proc) == mAuthTypes.end()) {
+        continue;
+      }
+    }
+    const std::string_view id = f[5].view();
+    const std::string_view rest = id.size() > 8 ? id.substr(8) : std::string_view();
+    const std::string_view country = f[0].view().substr(0, 0xFFFF);
+    taken.push_back({{prefixKey(id, false), prefixKey(rest, false)},
+                     id.data(),
+                     static_cast<uint32_t>(id.size()),
+                     static_cast<uint32_t>(i),
+                     access,
+                     f[24].view() == "1",
+                     static_cast<uint16_t>(country.size()),
+                     country.data(),
+                     phonebook_detail::fieldHash(f[1].view()),
+                     phonebook_detail::fieldHash(f[2].view())});
+  }
+
+  // Line numbers break ties, so the unstable sort gives the stable order.
+  if (!std::is_sorted(taken.begin(), taken.end(), takenLess)) {
+    std::sort(taken.begin(), taken.end(), takenLess);
+  }
+
+  size_t groups = 0;
+  for (size_t i = 0; i < taken.size(); ++i) {
+    if (i == 0 || compareTaken(taken[i - 1], taken[i]) != 0) {
+      ++groups;
+    }
+  }
+  auto store = std::make_shared<PopStore>();
+  store->lines.reserve(taken.size());
+  store->pops.reserve(groups);
+  const std::shared_ptr<const void> bytes = mPhoneFile->contentsArray();
+  const std::weak_ptr<PhoneBook> self = weak_from_this();
+  for (size_t i = 0; i < taken.size(); ++i) {
+    store->lines.push_back(lines[taken[i].line]);
+  }
+  POPIndex::PopList pops;
+  pops.reserve(groups);
+  std::unordered_map<std::string_view, POPIndex::PopList> countryLists;
+  POPIndex::PopList* countryList = nullptr;
+  std::string_view lastCountry;
+  for (size_t start = 0; start < taken.size();) {
+    size_t end = start + 1;
+    while (end < taken.size() && compareTaken(taken[start], taken[end]) == 0) {
+      ++end;
+    }
+    POP& pop = store->pops.emplace_back();
+    PopStore::initPop(pop, self, bytes, {taken[start].id, taken[start].idLength}, store->lines.data() + start,
+                      static_cast<uint32_t>(end - start), taken[start].accessType, taken[start].allCity,
+                      taken[start].regionHash, taken[start].cityHash);
+    pops.push_back(POPRef(store, &pop));
+    const std::string_view country(taken[start].country, taken[start].countryLength);
+    if (countryList == nullptr || country != lastCountry) {
+      countryList = &countryLists[country];
+      lastCountry = country;
+    }
+    countryList->push_back(pops.back());
+    start = end;
+  }
+  taken.clear();
+  taken.shrink_to_fit();
+  mPopIndex->setPopEntries(std::move(pops));
+  CountryIndex index;
+  for (auto& [code, list] : countryLists) {
+    index.emplace(std::string(code), std::make_shared<const POPIndex::PopList>(std::move(list)));
+  }
+  mCountryIndex = std::make_shared<const CountryIndex>(std::move(index));
+}
+
+void PhoneBook::buildCountryIndex() {
+  CountryIndex index;
+  std::unordered_map<std::string_view, POPIndex::PopList> lists;
+  POPIndex::PopList* last = nullptr;
+  std::string_view lastCode;
+  for (const POPRef& pop : mPopIndex->pops()) {
+    const LineEntry* primary = pop->primaryLine();
+    const std::string_view code = primary ? CSVFile::field(0, *primary).view() : std::string_view();
+    if (last == nullptr || code != lastCode) {
+      last = &lists[code];
+      lastCode = code;
+    }
+    last->push_back(pop);
+  }
+  for (auto& [code, list] : lists) {
+    index.emplace(std::string(code), std::make_shared<const POPIndex::PopList>(std::move(list)));
+  }
+  mCountryIndex = std::make_shared<const CountryIndex>(std::move(index));
+}
+
+POPRef PhoneBook::pop(int i) const {
+  if (i < 0) {
+    return nullptr;
+  }
+  return mPopIndex->popAtIndex(static_cast<unsigned>(i));
+}
+
+POPRef PhoneBook::popForID(std::string_view popID) const {
+  return mPopIndex->popForID(popID);
+}
+
+unsigned PhoneBook::indexForID(std::string_view popID) const {
+  return mPopIndex->indexForID(popID);
+}
+
+std::string PhoneBook::getFieldAsString(int n, const LineEntry& line) const {
+  return std::string(CSVFile::field(n, line).view());
+}
+
+long PhoneBook::getFieldAsInt(int n, const LineEntry& line) const {
+  return parseIntegerBase0(CSVFile::field(n, line).view());
+}
+
+std::vector<std::string> PhoneBook::getFieldsForEntry(const LineEntry& line) const {
+  return mPhoneFile->getArrayForLineEntry(line);
+}
+
+std::vector<std::string> PhoneBook::getFields(int i) const {
+  POPRef p = pop(i);
+  const LineEntry* primary = p ? p->primaryLine() : nullptr;
+  return primary ? getFieldsForEntry(*primary) : std::vector<std::string>();
+}
+
+std::string PhoneBook::description() const {
+  return mPopIndex->description();
+}
+
+}  // namespace zavro
