@@ -7,8 +7,8 @@
 #include "common/CSVFile.h"
 #include "common/StringReplacement.h"
 #include "phonebook/AccessType.h"
-#include "phonebook/PhoneBook.h"
 #include "phonebook/POP.h"
+#include "phonebook/PhoneBook.h"
 #include "runtime/Environment.h"
 #include "runtime/ProcessWide.h"
 #include "settings/Preferences.h"
@@ -75,13 +75,21 @@ uint32_t accessOfPOP(uint32_t access) {
 
 }  // namespace
 
-std::shared_ptr<DialRules> DialRules::dialRules() { return gShared.get(); }
+std::shared_ptr<DialRules> DialRules::dialRules() {
+  return gShared.get();
+}
 
-void DialRules::applicationWillTerminate() { gShared.reset(); }
+void DialRules::applicationWillTerminate() {
+  gShared.reset();
+}
 
-DialRules::DialRules() { load(Environment::current()->configDir()); }
+DialRules::DialRules() {
+  load(Environment::current()->configDir());
+}
 
-DialRules::DialRules(const std::string& configDir) { load(configDir); }
+DialRules::DialRules(const std::string& configDir) {
+  load(configDir);
+}
 
 void DialRules::load(const std::string& configDir) {
   loadRows(configDir + "/dr_tapi.txt", 7, false, mTapiRules, mTapiRulesByCountry);
@@ -95,8 +103,8 @@ DialRules::Settings DialRules::prefixSettings(const Preferences& prefs) {
   if (!section) {
     return settings;
   }
-  for (const char* key : {ZavroKeyFromCountry, ZavroKeyFromAreaCode, ZavroKeyFollow, ZavroKeyCallType,
-                          ZavroKeyAccess, ZavroKeyCallWaiting, ZavroKeyTonePulse}) {
+  for (const char* key : {ZavroKeyFromCountry, ZavroKeyFromAreaCode, ZavroKeyFollow, ZavroKeyCallType, ZavroKeyAccess,
+                          ZavroKeyCallWaiting, ZavroKeyTonePulse}) {
     if (auto value = prefs.objectForKey(key, section.get())) {
       settings.emplace(key, std::move(*value));
     }
@@ -105,10 +113,12 @@ DialRules::Settings DialRules::prefixSettings(const Preferences& prefs) {
 }
 
 std::optional<std::string> DialRules::dialCodeForCountry(const std::string& country) const {
-  if (auto it = mCountryRulesByCode.find(country); it != mCountryRulesByCode.end() && !mCountryRules[it->second][2].empty()) {
+  if (auto it = mCountryRulesByCode.find(country);
+      it != mCountryRulesByCode.end() && !mCountryRules[it->second][2].empty()) {
     return mCountryRules[it->second][2];
   }
-  if (auto it = mTapiRulesByCountry.find(country); it != mTapiRulesByCountry.end() && !mTapiRules[it->second][2].empty()) {
+  if (auto it = mTapiRulesByCountry.find(country);
+      it != mTapiRulesByCountry.end() && !mTapiRules[it->second][2].empty()) {
     return mTapiRules[it->second][2];
   }
   auto code = PhoneBook::countryTAPICode(country);

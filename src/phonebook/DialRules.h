@@ -58,7 +58,9 @@ class DialRules {
   std::string dialStringWithPOP(const POP* pop, const Settings& settings, const std::string& pin,
                                 uint32_t access) const;
   // The same results: dial strings never throw or crash here, so nothing needs guarding.
-  std::string safeDialStringWithPOP(const POP* pop, uint32_t access = 0) const { return dialStringWithPOP(pop, access); }
+  std::string safeDialStringWithPOP(const POP* pop, uint32_t access = 0) const {
+    return dialStringWithPOP(pop, access);
+  }
   std::string safeDialStringWithPOP(const POP* pop, const Settings& settings, uint32_t access = 0) const {
     return dialStringWithPOP(pop, settings, access);
   }

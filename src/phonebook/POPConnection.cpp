@@ -49,16 +49,21 @@ POPConnection::POPConnection(Sources sources) : mSources(std::move(sources)) {
   }
 }
 
-POPConnection::Settings POPConnection::prefixSettings() const { return DialRules::prefixSettings(*mSources.user); }
+POPConnection::Settings POPConnection::prefixSettings() const {
+  return DialRules::prefixSettings(*mSources.user);
+}
 
 std::string POPConnection::loginString(const POP& pop) const {
   const AdminPrefs& admin = *mSources.admin;
   const bool customer = pop.isCustomerPOP();
   std::string login = customer ? admin.getCustomerLoginFormat() : admin.getLoginFormat();
   const std::string ntDomain = customer && admin.getCustomerUseNTDomain() ? admin.getCustomerNTDomain() : "";
-  const std::pair<const char*, std::string> steps[] = {
-      {"%p", pop.prefix()},           {"%a", admin.getAuthPrefix()}, {"%u", mSources.user->userName()},
-      {"%d", mSources.user->domain()}, {"%s", pop.suffix()},          {"%t", ntDomain}};
+  const std::pair<const char*, std::string> steps[] = {{"%p", pop.prefix()},
+                                                       {"%a", admin.getAuthPrefix()},
+                                                       {"%u", mSources.user->userName()},
+                                                       {"%d", mSources.user->domain()},
+                                                       {"%s", pop.suffix()},
+                                                       {"%t", ntDomain}};
   for (const auto& [placeholder, value] : steps) {
     login = strings::replaceAll(login, placeholder, value);
   }
