@@ -27,6 +27,8 @@ class FakeSystemTree {
   // udev's database entry run/udev/data/<id> with E: properties.
   void udevData(const std::string& id, const Values& properties) const;
   void pciSlot(const std::string& name, const std::string& address) const;
+  // Any other file below the root (script folders ...), folders created.
+  std::string write(const std::string& relative, const std::string& bytes) const { return mDir.write(relative, bytes); }
   // An empty folder sys/devices/<devpath> (entries such as phy80211).
   void mkdirEntry(const std::string& devpath) const { mDir.mkdir("sys/devices/" + devpath); }
 
