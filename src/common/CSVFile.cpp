@@ -2,6 +2,7 @@
 #include "common/CSVFile.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +40,15 @@ std::shared_ptr<const DataBlock> DataBlock::fromFile(const std::string& path) {
   size_t capacity = static_cast<size_t>(st.st_size);
   // No zero-fill: a phonebook can be hundreds of megabytes and every byte is overwritten by read().
   block->mData.reset(new char[capacity + 1]);
+  // Sorting and narrowing read the records in index order, which jumps all over the file: large
+  // pages keep those reads from missing the address-translation cache. Only a hint.
+  if (capacity >= (8u << 20)) {
+    auto start = reinterpret_cast<uintptr_t>(block->mData.get());
+    uintptr_t aligned = (start + 0x1FFFFF) & ~static_cast<uintptr_t>(0x1FFFFF);
+    if (aligned < start + capacity) {
+      ::madvise(reinterpret_cast<void*>(aligned), start + capacity - aligned, MADV_HUGEPAGE);
+    }
+  }
   size_t done = 0;
   for (;;) {
     if (done == capacity) {
@@ -152,8 +162,14 @@ void CSVFile::loadWithBlock(std::shared_ptr<const DataBlock> block) {
   const char* const base = block->data();
   const char* const end = base + block->size();
   const char* p = base;
-  // A rough first guess of the line count keeps reallocation away for big phonebooks.
-  mLines.reserve(mLines.size() + block->size() / 64 + 1);
+  // Counting the line feeds first costs one fast pass and saves both the reallocations and the
+  // overshoot of a guessed capacity (the line list is the biggest structure of a loaded phonebook).
+  size_t feeds = 0;
+  for (const char* q = base; (q = static_cast<const char*>(std::memchr(q, '\n', static_cast<size_t>(end - q)))) != nullptr;
+       ++q) {
+    ++feeds;
+  }
+  mLines.reserve(mLines.size() + feeds + 1);
   while (p < end) {
     const char* lineStart = p;
     const char* lineEnd = p;
