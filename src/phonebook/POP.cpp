@@ -13,7 +13,7 @@ namespace zavro {
 
 namespace {
 
-// Four decimal parts 0-255 separated by dots, each 1-3 digits without a leading zero.
+// Four dot-separated decimal numbers from 0 to 255, each of 1-3 digits without a leading zero.
 bool isDottedIPv4(std::string_view s) {
   int parts = 0;
   size_t i = 0;

@@ -79,8 +79,8 @@ class POP {
   std::string modemSpeed() const { return field(15); }
   // Field 20 carries the DNS setting in one of two forms: "1" (the POP needs its own DNS server,
   // address not given here) or the server's dotted IPv4 address. requiresDNS is true for both;
-  // DNSAddress is the field when it is a dotted address (four decimal parts 0-255, no leading
-  // zeros) and "" otherwise.
+  // DNSAddress is the field when it is a dotted address (four dot-separated numbers from 0 to 255,
+  // without leading zeros) and "" otherwise.
   bool requiresDNS() const;
   std::string DNSAddress() const;
   std::string QOSRating() const { return field(21); }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/TabFields.h"
 #include "runtime/Environment.h"
 
 namespace zavro {
@@ -145,42 +146,6 @@ std::string shellQuote(const std::string& word) {
     }
   }
   return out + "'";
-}
-
-std::string escapeField(const std::string& value) {
-  std::string out;
-  for (char c : value) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
-std::string unescapeField(const std::string& value) {
-  std::string out;
-  for (size_t i = 0; i < value.size(); ++i) {
-    if (value[i] == '\\' && i + 1 < value.size()) {
-      char next = value[++i];
-      out += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-    } else {
-      out += value[i];
-    }
-  }
-  return out;
 }
 
 std::string chatProgram() {
@@ -342,7 +307,7 @@ bool PppFiles::write(const PppSettings& s, std::string& error) const {
 
   std::string settings = "# Dial-up settings written by netconfig.\n";
   auto field = [&settings](const std::string& key, const std::string& value) {
-    settings += key + "\t" + escapeField(value) + "\n";
+    settings += key + "\t" + escapeTabField(value) + "\n";
   };
   field("port", s.port);
   field("device", s.device);
@@ -398,7 +363,7 @@ std::optional<PppSettings> PppFiles::read(std::string& error) const {
       continue;
     }
     std::string key = line.substr(0, tab);
-    std::string value = unescapeField(line.substr(tab + 1));
+    std::string value = unescapeTabField(line.substr(tab + 1));
     if (key == "port") {
       s.port = value;
     } else if (key == "device") {

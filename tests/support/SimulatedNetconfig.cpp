@@ -1,26 +1,10 @@
 // Parsing of the records of the simulated netconfig: escaped fields joined by tabs, one run per line.
 #include "support/SimulatedNetconfig.h"
 
+#include "common/TabFields.h"
 #include "support/TempDir.h"
 
 namespace zavro::test {
-
-namespace {
-
-std::string unescape(const std::string& field) {
-  std::string out;
-  for (size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 1 < field.size()) {
-      char next = field[++i];
-      out += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-    } else {
-      out += field[i];
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 std::string netconfigProgram() {
   return std::string(ZAVRO_STAGE_DIR) + "/SharedSupport/netconfig";
@@ -54,7 +38,7 @@ std::vector<SimulatedNetconfigRun> readSimulatedNetconfigRuns(const std::string&
     }
     if (!(raw.size() == 1 && raw[0].empty())) {
       for (const auto& field : raw) {
-        run.args.push_back(unescape(field));
+        run.args.push_back(unescapeTabField(field));
       }
     }
     runs.push_back(std::move(run));

@@ -13,6 +13,7 @@
 
 #include "NetconfigRequest.h"
 #include "NetworkManager.h"
+#include "common/TabFields.h"
 #include "platform/PppFiles.h"
 #include "runtime/Environment.h"
 
@@ -52,29 +53,6 @@ std::optional<std::string> readPasswordLine() {
     return std::nullopt;
   }
   return line;
-}
-
-std::string escapeRecordField(const std::string& value) {
-  std::string out;
-  for (char c : value) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
 }
 
 bool passwordOnStdin(const std::vector<std::string>& args) {
@@ -130,7 +108,7 @@ int simulate(const std::string& file, const std::vector<std::string>& args) {
   }
   std::string record;
   for (size_t i = 0; i < args.size(); ++i) {
-    record += (i == 0 ? "" : "\t") + escapeRecordField(args[i]);
+    record += (i == 0 ? "" : "\t") + escapeTabField(args[i]);
   }
   if (received) {
     record += args.empty() ? "\\stdin-password" : "\t\\stdin-password";
