@@ -170,14 +170,24 @@ void CSVFile::loadWithBlock(std::shared_ptr<const DataBlock> block) {
     ++feeds;
   }
   mLines.reserve(mLines.size() + feeds + 1);
+  // The next LF and the next CR at or after p, each found again only once p has passed it, so every
+  // byte is scanned a bounded number of times whatever terminators the file uses (CR-only files
+  // included).
+  auto findFrom = [end](const char* from, char c) {
+    const void* hit = std::memchr(from, c, static_cast<size_t>(end - from));
+    return hit ? static_cast<const char*>(hit) : end;
+  };
+  const char* nextLF = findFrom(p, '\n');
+  const char* nextCR = findFrom(p, '\r');
   while (p < end) {
     const char* lineStart = p;
-    const char* lineEnd = p;
-    // Find the next CR or LF: memchr for both is two passes but each is vectorised.
-    const void* lf = std::memchr(p, '\n', static_cast<size_t>(end - p));
-    const char* stop = lf ? static_cast<const char*>(lf) : end;
-    const void* cr = std::memchr(p, '\r', static_cast<size_t>(stop - p));
-    lineEnd = cr ? static_cast<const char*>(cr) : stop;
+    if (nextLF < p) {
+      nextLF = findFrom(p, '\n');
+    }
+    if (nextCR < p) {
+      nextCR = findFrom(p, '\r');
+    }
+    const char* lineEnd = nextLF < nextCR ? nextLF : nextCR;
 
     const char* next = lineEnd;
     if (next < end) {
