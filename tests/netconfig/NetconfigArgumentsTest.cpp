@@ -107,15 +107,16 @@ TEST_F(NetconfigArguments, SimulatedStatusesComeFromTheEnvironment) {
   EXPECT_NE(bad.err.find("ZAVRO_NETCONFIG_STATUS"), std::string::npos);
 }
 
-TEST_F(NetconfigArguments, SimulatedRunsFailLikeTheRealToolOnBadInput) {
-  // The hand-over was promised ("-") but no password line came: recorded without the marker, and refused.
+TEST_F(NetconfigArguments, SimulatedRunsAnswerAsScriptedAndSayWhatTheRealToolWouldRefuse) {
+  // The hand-over was promised ("-") but no password line came: recorded without the marker, the
+  // scripted status answered, and the refusal of the real tool said on standard error.
   auto noPassword = runNetconfig({"--simulate", recordFile(), "-connection", "ppp", "-ppp-password", "-"},
-                                 environment({"ZAVRO_NETCONFIG_STATUS=0"}));
-  EXPECT_EQ(noPassword.status, 1);
+                                 environment({"ZAVRO_NETCONFIG_STATUS=2"}));
+  EXPECT_EQ(noPassword.status, 2);
   EXPECT_NE(noPassword.err.find("no password line on standard input"), std::string::npos);
 
   auto unknown = runNetconfig({"--simulate", recordFile(), "-connection", "ethernet", "-speed", "fast"}, environment());
-  EXPECT_EQ(unknown.status, 1);
+  EXPECT_EQ(unknown.status, 0);
   EXPECT_NE(unknown.err.find("unknown option '-speed'"), std::string::npos);
 
   auto runs = readSimulatedNetconfigRuns(recordFile());

@@ -69,8 +69,14 @@ TEST_F(Thruput, ValidityRuleAndUsage) {
     std::vector<std::string> args;
     int status;
   } cases[] = {
-      {{"-b", "-n"}, 1},      {{"-u"}, 1},          {{"-u="}, 1},        {{}, 1},
-      {{"-e", "12"}, 1},      {{"-b", "-u", "x"}, 1}, {{"ignored", "-x"}, 1}, {{"-b", "-?"}, 0},
+      {{"-b", "-n"}, 1},
+      {{"-u"}, 1},
+      {{"-u="}, 1},
+      {{}, 1},
+      {{"-e", "12"}, 1},
+      {{"-b", "-u", "x"}, 1},
+      {{"ignored", "-x"}, 1},
+      {{"-b", "-?"}, 0},
       {{"-u", "ann", "-?"}, 0},
   };
   for (const auto& c : cases) {
@@ -114,9 +120,35 @@ TEST_F(Thruput, EventsFollowTheWriteOnceRule) {
 }
 
 TEST_F(Thruput, OptionValues) {
-  ASSERT_EQ(run({"before", "-b", "-l", "\"US,CA,\"San Jose, CA\"\"", "-a=GI", "-f", "\"ann/corp\"", "-m", "408/5550100",
-                 "-p", "hotspot", "-o", "1001", "-i", "77", "-s", "LOC-9", "-t", "1 408 5550100", "-v", "1.0",
-                 "-g", "English", "-c", "-d", "dun", "-o", "1002", "extra"})
+  ASSERT_EQ(run({"before",
+                 "-b",
+                 "-l",
+                 "\"US,CA,\"San Jose, CA\"\"",
+                 "-a=GI",
+                 "-f",
+                 "\"ann/corp\"",
+                 "-m",
+                 "408/5550100",
+                 "-p",
+                 "hotspot",
+                 "-o",
+                 "1001",
+                 "-i",
+                 "77",
+                 "-s",
+                 "LOC-9",
+                 "-t",
+                 "1 408 5550100",
+                 "-v",
+                 "1.0",
+                 "-g",
+                 "English",
+                 "-c",
+                 "-d",
+                 "dun",
+                 "-o",
+                 "1002",
+                 "extra"})
                 .status,
             0);
   auto r = record();
@@ -196,6 +228,16 @@ TEST_F(Thruput, UploadOutcomes) {
     ASSERT_EQ(server.requestCount(), 1u);
     EXPECT_EQ(server.requests()[0].path, "/servlet/SqmServlet");
     EXPECT_FALSE(test::fileExists(dataPath()));
+  }
+  {
+    // -h without an address: the server of an earlier run is not used.
+    HttpTestServer server;
+    server.route("/x", HttpTestResponse(200));
+    writeSqmStore(storePath(), {{"SendDataToServer", "Yes"}, {"ServerURL", server.authority() + "/x"}});
+    test::writeFile(dataPath(), lines);
+    ASSERT_EQ(run({"-n", "-h"}).status, 0);
+    EXPECT_EQ(server.requestCount(), 0u);
+    EXPECT_EQ(test::readFile(dataPath()), lines);
   }
   {
     HttpTestServer server;

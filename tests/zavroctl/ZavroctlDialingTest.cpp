@@ -96,6 +96,9 @@ TEST_F(ZavroctlDialing, DialStringsLoginsAndConnectNames) {
       {"login_customer_pop", {"login", "C212"}, "CORP\\cp/ann\n"},
       {"connectname_dialup", {"connectname", "M415"}, "San Francisco, 9, 1 415 5551234\n"},
       {"connectname_broadband", {"connectname", "WL1"}, "Fresno, Fresno Inn Lobby\n"},
+      // Modem and ISDN bits: named as the modem list names it, like dialstring without --access.
+      {"connectname_first_access_group", {"connectname", "GB20MI"}, "London, 9, 011 44 20 71234568\n"},
+      {"dialstring_first_access_group", {"dialstring", "GB20MI"}, "9, 011 44 20 71234568\n"},
       {"connectname_as_broadband", {"connectname", "M212", "--access=0x8"}, "New York, \n"},
   };
   for (const auto& c : cases) {

@@ -83,6 +83,7 @@ TEST_F(Zavroctl, CommandTable) {
        "1002\tUS\tUSCA\tFresno\t559\t555-0103\t0x4\t0\n2001\tUS\tUSCA\tFresno\t\t\t0x10\t0\n"
        "1001\tUS\tUSNY\tAlbany\t518\t555-0101\t0x4\t0\n"},
       {"several_countries_keep_index_order", {"pops", "--sort", "city"}, kAllPops},
+      {"descending_without_sort_changes_nothing", {"pops", "--descending"}, kAllPops},
       {"area_code_then_rate",
        {"pops", "--area-code", "559", "--sort", "rate"},
        "9001\tUS\tUSCA\tFresno\t559\t555-0199\t0x4\t1\n1002\tUS\tUSCA\tFresno\t559\t555-0103\t0x4\t0\n"},
@@ -131,7 +132,6 @@ TEST_F(Zavroctl, BadUsageAndUnknownIDs) {
       {"pops", "--access", "0x100000000"},
       {"pops", "--access"},
       {"pops", "--sort", "name"},
-      {"pops", "--descending"},
       {"countries", "US"},
       {"regions"},
       {"regions", "US", "GB"},

@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
   std::string server;
   apply(options, *record, now, server);
   record->releaseSharedLock();
-  if (options.count('h') != 0) {
+  if (!server.empty()) {  // an -h without an address uploads nowhere
     // A collection server with a private CA: the usual OpenSSL variable names the bundle to trust.
     if (const char* bundle = std::getenv("SSL_CERT_FILE"); bundle != nullptr && *bundle != '\0') {
       zavro::TransportDefaults defaults = zavro::TransportDefaults::current();

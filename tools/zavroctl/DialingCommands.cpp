@@ -76,8 +76,10 @@ int runDialString(CommandContext& ctx) {
   }
   std::string dial = DialRules::dialRules()->dialStringWithPOP(pop.get(), parsed->access.value_or(0));
   if (dial.empty()) {
-    ctx.err << "zavroctl: dialstring: POP '" << parsed->id
-            << "' cannot be dialed (no calling code for its country or the dialing location)\n";
+    const bool dialup = (pop->accessType() & 0x187u) != 0;
+    ctx.err << "zavroctl: dialstring: POP '" << parsed->id << "' cannot be dialed ("
+            << (dialup ? "no calling code for its country or the dialing location" : "it has no dial-up number")
+            << ")\n";
     return 1;
   }
   ctx.out << dial << '\n';
@@ -127,8 +129,20 @@ int runConnectName(CommandContext& ctx) {
   if (!pop) {
     return status;
   }
-  // Without a mask the POP is named as the list of its own access type would name it.
-  ctx.out << POPConnection().connectName(*pop, parsed->access.value_or(pop->accessType())) << '\n';
+  // Without a mask the POP is named as the list of its own access type would name it: the first
+  // group its bits hold, in the order modem, ISDN, PHS, wired, wireless (the dialing rules' order).
+  uint32_t access = 0;
+  if (parsed->access) {
+    access = *parsed->access;
+  } else {
+    for (uint32_t group : {0x4u, 0x3u, 0x180u, 0x8u, 0x10u}) {
+      if ((pop->accessType() & group) != 0) {
+        access = pop->accessType() & group;
+        break;
+      }
+    }
+  }
+  ctx.out << POPConnection().connectName(*pop, access) << '\n';
   return kExitOK;
 }
 

@@ -150,9 +150,7 @@ int runPops(CommandContext& ctx) {
       return usageError(ctx.err, error.empty() ? "pops: unexpected argument '" + args[i] + "'" : "pops: " + error);
     }
   }
-  if (descending && !sortField) {
-    return usageError(ctx.err, "pops: --descending needs --sort");
-  }
+  // --descending only sets the direction of a --sort; on its own it changes nothing.
 
   // The same narrowing chain as the POP lists.
   auto book = loadMaster(ctx.global)->copyAccessType(mask);

@@ -1,4 +1,5 @@
 // zavroctl: global options, then one command from the command table.
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 
@@ -63,11 +64,18 @@ int main(int argc, char** argv) {
   if (i >= args.size()) {
     return usageError(std::cerr, "no command given (try --help)");
   }
+  // Paths handed on (terminal scripts in netconfig arguments, for one) must not depend on the
+  // folder a later program runs in.
+  auto absolute = [](const std::string& dir) {
+    std::error_code ec;
+    auto path = std::filesystem::absolute(dir, ec);
+    return ec ? dir : path.lexically_normal().string();
+  };
   if (installDir) {
-    env.setInstallDir(*installDir);
+    env.setInstallDir(absolute(*installDir));
   }
   if (configDir) {
-    env.setConfigDir(*configDir);
+    env.setConfigDir(absolute(*configDir));
   }
   Environment::install(env);
 
