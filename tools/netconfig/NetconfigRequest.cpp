@@ -94,7 +94,6 @@ const char* usageText() {
 
 std::optional<NetconfigRequest> parseArguments(const std::vector<std::string>& args, std::string& error) {
   NetconfigRequest request;
-  bool anything = false;
   for (size_t i = 0; i < args.size(); i += 2) {
     const std::string& name = args[i];
     if (name.size() < 2 || name[0] != '-') {
@@ -148,7 +147,6 @@ std::optional<NetconfigRequest> parseArguments(const std::vector<std::string>& a
         error = "option '-connection' takes airport, ethernet or ppp, not '" + value + "'";
         return std::nullopt;
       }
-      anything = true;
     } else if (name == "-airport-ssid") {
       request.ssid = value;
     } else if (name == "-airport-wep-key") {
@@ -185,18 +183,18 @@ std::optional<NetconfigRequest> parseArguments(const std::vector<std::string>& a
       if (!flag(request.restorePrevious)) {
         return std::nullopt;
       }
-      anything = anything || request.restorePrevious;
     } else if (name == "-delete-zavro") {
       if (!flag(request.deleteZavro)) {
         return std::nullopt;
       }
-      anything = anything || request.deleteZavro;
     } else {
       error = "unknown option '" + name + "'";
       return std::nullopt;
     }
   }
-  if (!anything) {
+  // Settings without an interface ("-dhcp yes" alone, as for a POP that needs no switching) leave
+  // the network as it is: nothing to do is success. No arguments at all is a usage error.
+  if (args.empty()) {
     error = "nothing to do: give -connection, -restore-previous yes or -delete-zavro yes";
     return std::nullopt;
   }
