@@ -40,14 +40,11 @@ void PhoneBook::loadWithPhoneFile(std::shared_ptr<const CSVFile> phoneFile, std:
 
 namespace {
 
-// A record that passed the access and plug-in tests, as the ID sort sees it. IDs of up to 16 bytes
-// are ordered by the two prefix words and the length alone, so the sort does not go back to the
-// records, which lie scattered over the whole file.
+// A record that passed the access and plug-in tests: what the POP it joins needs from it.
 struct Taken {
-  uint64_t prefix[2];
   const char* id;
   uint32_t idLength;
-  uint32_t line;  // position in the phone file: equal IDs keep file order
+  uint32_t line;  // position in the phone file
   uint32_t accessType;
   bool allCity;  // field 24 exactly "1", kept so that the filters need not scan that far
   uint16_t countryLength;
@@ -56,22 +53,29 @@ struct Taken {
   uint32_t cityHash;
 };
 
-inline int compareTaken(const Taken& a, const Taken& b) {
+// What the ID sort moves: a third of a Taken, so the sort moves less memory. IDs of up to 16 bytes
+// are ordered by the two prefix words and the length alone (a missing byte and a 0 byte read
+// alike, but then the shorter ID is the start of the longer), so the sort does not go back to the
+// records, which lie scattered over the whole file.
+struct IdKey {
+  uint64_t prefix[2];
+  uint32_t idLength;
+  uint32_t taken;  // index into the Taken list, which is in file order: equal IDs keep file order
+};
+
+inline int compareIDs(const IdKey& a, const IdKey& b, const std::vector<Taken>& taken) {
   if (a.prefix[0] != b.prefix[0]) {
     return a.prefix[0] < b.prefix[0] ? -1 : 1;
   }
   if (a.prefix[1] != b.prefix[1]) {
     return a.prefix[1] < b.prefix[1] ? -1 : 1;
   }
-  if (a.idLength <= 16 && b.idLength <= 16) {
+  if (a.idLength <= 16 || b.idLength <= 16) {
     return a.idLength == b.idLength ? 0 : (a.idLength < b.idLength ? -1 : 1);
   }
-  return compareBytes({a.id, a.idLength}, {b.id, b.idLength});
-}
-
-inline bool takenLess(const Taken& a, const Taken& b) {
-  const int c = compareTaken(a, b);
-  return c != 0 ? c < 0 : a.line < b.line;
+  const Taken& x = taken[a.taken];
+  const Taken& y = taken[b.taken];
+  return compareBytes({x.id + 16, x.idLength - 16}, {y.id + 16, y.idLength - 16});
 }
 
 }  // namespace
@@ -83,7 +87,9 @@ void PhoneBook::buildIndex() {
 
   const std::vector<LineEntry>& lines = mPhoneFile->lines();
   std::vector<Taken> taken;
+  std::vector<IdKey> keys;
   taken.reserve(lines.size());
+  keys.reserve(lines.size());
   for (size_t i = 0; i < lines.size(); ++i) {
     FieldRef f[30];
     const int n = scanFields(lines[i], f, 30);
@@ -106,62 +112,72 @@ void PhoneBook::buildIndex() {
     const std::string_view id = f[5].view();
     const std::string_view rest = id.size() > 8 ? id.substr(8) : std::string_view();
     const std::string_view country = f[0].view().substr(0, 0xFFFF);
-    taken.push_back({{prefixKey(id, false), prefixKey(rest, false)},
-                     id.data(),
-                     static_cast<uint32_t>(id.size()),
-                     static_cast<uint32_t>(i),
-                     access,
-                     f[24].view() == "1",
-                     static_cast<uint16_t>(country.size()),
-                     country.data(),
-                     phonebook_detail::fieldHash(f[1].view()),
+    keys.push_back({{prefixKey(id, false), prefixKey(rest, false)},
+                    static_cast<uint32_t>(id.size()),
+                    static_cast<uint32_t>(taken.size())});
+    taken.push_back({id.data(), static_cast<uint32_t>(id.size()), static_cast<uint32_t>(i), access, f[24].view() == "1",
+                     static_cast<uint16_t>(country.size()), country.data(), phonebook_detail::fieldHash(f[1].view()),
                      phonebook_detail::fieldHash(f[2].view())});
   }
 
-  // Line numbers break ties, so the unstable sort gives the stable order.
-  if (!std::is_sorted(taken.begin(), taken.end(), takenLess)) {
-    std::sort(taken.begin(), taken.end(), takenLess);
+  // The Taken index breaks ties, so the unstable sort gives the stable order.
+  auto less = [&](const IdKey& a, const IdKey& b) {
+    const int c = compareIDs(a, b, taken);
+    return c != 0 ? c < 0 : a.taken < b.taken;
+  };
+  if (!std::is_sorted(keys.begin(), keys.end(), less)) {
+    std::sort(keys.begin(), keys.end(), less);
   }
 
   size_t groups = 0;
-  for (size_t i = 0; i < taken.size(); ++i) {
-    if (i == 0 || compareTaken(taken[i - 1], taken[i]) != 0) {
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (i == 0 || compareIDs(keys[i - 1], keys[i], taken) != 0) {
       ++groups;
     }
   }
   auto store = std::make_shared<PopStore>();
-  store->lines.reserve(taken.size());
+  store->lines.reserve(keys.size());
   store->pops.reserve(groups);
   const std::shared_ptr<const void> bytes = mPhoneFile->contentsArray();
   const std::weak_ptr<PhoneBook> self = weak_from_this();
-  for (size_t i = 0; i < taken.size(); ++i) {
-    store->lines.push_back(lines[taken[i].line]);
-  }
   POPIndex::PopList pops;
   pops.reserve(groups);
   std::unordered_map<std::string_view, POPIndex::PopList> countryLists;
   POPIndex::PopList* countryList = nullptr;
   std::string_view lastCountry;
-  for (size_t start = 0; start < taken.size();) {
-    size_t end = start + 1;
-    while (end < taken.size() && compareTaken(taken[start], taken[end]) == 0) {
-      ++end;
+  POP* pop = nullptr;
+  // In ID order the Taken entries and the line entries are visited all over their arrays: each is
+  // asked for a few records ahead, the Taken first since it tells which line entry follows, so
+  // that the cache misses overlap.
+  constexpr size_t kAhead = 8;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (i + 2 * kAhead < keys.size()) {
+      __builtin_prefetch(&taken[keys[i + 2 * kAhead].taken]);
     }
-    POP& pop = store->pops.emplace_back();
-    PopStore::initPop(pop, self, bytes, {taken[start].id, taken[start].idLength}, store->lines.data() + start,
-                      static_cast<uint32_t>(end - start), taken[start].accessType, taken[start].allCity,
-                      taken[start].regionHash, taken[start].cityHash);
-    pops.push_back(POPRef(store, &pop));
-    const std::string_view country(taken[start].country, taken[start].countryLength);
+    if (i + kAhead < keys.size()) {
+      __builtin_prefetch(&lines[taken[keys[i + kAhead].taken].line]);
+    }
+    const Taken& t = taken[keys[i].taken];
+    store->lines.push_back(lines[t.line]);
+    if (pop != nullptr && compareIDs(keys[i - 1], keys[i], taken) == 0) {
+      ++pop->mLineCount;  // the run of the POP's records grows in place (the list was reserved)
+      continue;
+    }
+    pop = &store->pops.emplace_back();
+    PopStore::initPop(*pop, self, bytes, {t.id, t.idLength}, &store->lines.back(), 1, t.accessType, t.allCity,
+                      t.regionHash, t.cityHash);
+    pops.push_back(POPRef(store, pop));
+    const std::string_view country(t.country, t.countryLength);
     if (countryList == nullptr || country != lastCountry) {
       countryList = &countryLists[country];
       lastCountry = country;
     }
     countryList->push_back(pops.back());
-    start = end;
   }
   taken.clear();
   taken.shrink_to_fit();
+  keys.clear();
+  keys.shrink_to_fit();
   mPopIndex->setPopEntries(std::move(pops));
   CountryIndex index;
   for (auto& [code, list] : countryLists) {
