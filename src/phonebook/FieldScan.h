@@ -85,31 +85,44 @@ inline int scanFields(const char* p, const char* end, FieldRef* out, int maxFiel
   masks.load(p, end);
   int n = 0;
   for (;;) {
-    // p starts a field (p == end: an empty last field).
-    if (p < end && p - masks.base >= 64) {
-      masks.load(p, end);
+    // p starts field n (p == end: an empty last field).
+    if (p < end) {
+      if (p - masks.base >= 64) {
+        masks.load(p, end);
+      }
+      // Plain fields in a row, each running to the next comma bit: the walk depends only on
+      // clearing the lowest bit, not on reading the bytes.
+      uint64_t rest = masks.commas & (~uint64_t{0} << (p - masks.base));
+      while (rest != 0 && ((masks.special >> (p - masks.base)) & 1) == 0) {
+        const int comma = __builtin_ctzll(rest);
+        rest &= rest - 1;
+        out[n].data = p;
+        out[n].length = static_cast<int>(masks.base + comma - p);
+        if (++n == maxFields) {
+          return n;
+        }
+        p = masks.base + comma + 1;
+        if (comma == 63) {
+          break;
+        }
+      }
     }
-    const ptrdiff_t at = p - masks.base;
+    // One field the careful way: blanks, quotes, the end of the line, or a field that runs on
+    // past these masks.
     const char* valueStart;
     const char* valueEnd;
-    if (p == end || ((masks.special >> at) & 1) == 0) {
-      valueStart = p;
-      valueEnd = p == end ? end : nextComma(masks, p, end);
-      p = valueEnd;
+    while (p < end && (*p == ' ' || *p == '\t')) {
+      ++p;
+    }
+    if (p < end && *p == '"') {
+      valueStart = p + 1;
+      const void* q = std::memchr(valueStart, '"', static_cast<size_t>(end - valueStart));
+      valueEnd = q ? static_cast<const char*>(q) : end;
+      p = nextComma(masks, valueEnd, end);  // past the closing quote and any stray text
     } else {
-      while (p < end && (*p == ' ' || *p == '\t')) {
-        ++p;
-      }
-      if (p < end && *p == '"') {
-        valueStart = p + 1;
-        const void* q = std::memchr(valueStart, '"', static_cast<size_t>(end - valueStart));
-        valueEnd = q ? static_cast<const char*>(q) : end;
-        p = nextComma(masks, valueEnd, end);  // past the closing quote and any stray text
-      } else {
-        valueStart = p;
-        valueEnd = nextComma(masks, p, end);
-        p = valueEnd;
-      }
+      valueStart = p;
+      valueEnd = nextComma(masks, p, end);
+      p = valueEnd;
     }
     out[n].data = valueStart;
     out[n].length = static_cast<int>(valueEnd - valueStart);

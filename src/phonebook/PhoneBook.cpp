@@ -63,7 +63,8 @@ struct IdKey {
   uint32_t taken;  // index into the Taken list, which is in file order: equal IDs keep file order
 };
 
-inline int compareIDs(const IdKey& a, const IdKey& b, const std::vector<Taken>& taken) {
+template <typename TakenList>
+inline int compareIDs(const IdKey& a, const IdKey& b, const TakenList& taken) {
   if (a.prefix[0] != b.prefix[0]) {
     return a.prefix[0] < b.prefix[0] ? -1 : 1;
   }
@@ -86,12 +87,12 @@ void PhoneBook::buildIndex() {
   mCountryIndex.reset();
 
   const std::vector<LineEntry>& lines = mPhoneFile->lines();
-  std::vector<Taken> taken;
-  std::vector<IdKey> keys;
+  std::vector<Taken, phonebook_detail::LargePageAllocator<Taken>> taken;
+  std::vector<IdKey, phonebook_detail::LargePageAllocator<IdKey>> keys;
   taken.reserve(lines.size());
   keys.reserve(lines.size());
+  FieldRef f[30];  // out here: FieldRef zero-fills itself, and only the first `n` slots are read
   for (size_t i = 0; i < lines.size(); ++i) {
-    FieldRef f[30];
     const int n = scanFields(lines[i], f, 30);
     if (n <= 28) {
       continue;  // no field 28: access 0
