@@ -152,8 +152,10 @@ void PhoneBook::buildIndex() {
   mCountryIndex.reset();
 
   const std::vector<LineEntry>& lines = mPhoneFile->lines();
+  // The merge reads the Taken list in ID order, all over it: large pages. The keys are only read
+  // and written in streams, where large pages bought less than their zero-filling cost.
   std::vector<Taken, phonebook_detail::LargePageAllocator<Taken>> taken;
-  std::vector<IdKey, phonebook_detail::LargePageAllocator<IdKey>> keys;
+  std::vector<IdKey> keys;
   taken.reserve(lines.size());
   keys.reserve(lines.size());
   FieldRef f[30];  // out here: FieldRef zero-fills itself, and only the first `n` slots are read
