@@ -53,10 +53,10 @@ struct Taken {
   uint32_t cityHash;
 };
 
-// What the ID sort moves: a third of a Taken, so the sort moves less memory. IDs of up to 16 bytes
-// are ordered by the two prefix words and the length alone (a missing byte and a 0 byte read
-// alike, but then the shorter ID is the start of the longer), so the sort does not go back to the
-// records, which lie scattered over the whole file.
+// What the ID sort moves, kept smaller than a Taken since every key is moved many times. IDs of up
+// to 16 bytes are ordered by the two prefix words and the length alone (a missing byte and a 0
+// byte read alike, but then the shorter ID is the start of the longer), so the sort does not go
+// back to the records, which lie scattered over the whole file.
 struct IdKey {
   uint64_t prefix[2];
   uint32_t idLength;

@@ -112,9 +112,9 @@ int widthFor(size_t count) {
 // The distinct values of one key field, numbered in order of first appearance, and their ranks in
 // the signed-byte order. Only the distinct values are compared: a country book has a few hundred
 // cities for a hundred thousand POPs, and comparing equal long values again and again would read
-// records scattered over the whole file each time. Open addressing over flat arrays: numbering a
-// value costs one hash and, when the value is known already, one comparison with its first
-// occurrence, which stays in the cache because it is met so often.
+// records scattered over the whole file each time. Open addressing over flat arrays whose slots
+// keep each value's first 8 bytes: numbering a value costs one hash, and only a known value longer
+// than 8 bytes is compared with its first occurrence (which stays in the cache, being met so often).
 class DistinctValues {
  public:
   DistinctValues() : mSlots(1024), mMask(1023) {}
