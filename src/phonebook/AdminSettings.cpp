@@ -5,6 +5,8 @@
 
 namespace zavro {
 
-bool customerPOPsSortFirst() { return AdminPrefs::adminPrefs()->getCustPopSort() != 0; }
+bool customerPOPsSortFirst() {
+  return AdminPrefs::adminPrefs()->getCustPopSort() != 0;
+}
 
 }  // namespace zavro

@@ -1,7 +1,10 @@
 // PhoneBook loading: the merge by ID, the access and plug-in tests, customer POPs, tables, accessors.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "Records.h"
+#include "phonebook/FieldScan.h"
 #include "phonebook/POPIndex.h"
 
 namespace zavro {
@@ -300,8 +303,16 @@ TEST(POPIndexAPI, LongIDsCompareInFull) {
 
 TEST(POPIndexAPI, IDOrderIsByteOrderAcrossPrefixLengths) {
   test::TestEnvironment env;
-  const std::vector<std::string> order = {"1", "12345678", "123456780", "1234567800000000", "12345678000000000",
-                                          "1234567801", "9", "\x80"};
+  const std::vector<std::string> order = {"1",
+                                          "12345678",
+                                          "123456780",
+                                          "1234567800000000",
+                                          "12345678000000000",
+                                          "123456780000000001",
+                                          "123456780000000002",
+                                          "1234567801",
+                                          "9",
+                                          "\x80"};
   std::vector<std::string> lines;
   for (auto it = order.rbegin(); it != order.rend(); ++it) {
     lines.push_back(pop("US", "USNY", "A", *it, "4"));
@@ -311,6 +322,36 @@ TEST(POPIndexAPI, IDOrderIsByteOrderAcrossPrefixLengths) {
   EXPECT_EQ(ids(*book), order);
   for (unsigned i = 0; i < book->count(); ++i) {
     EXPECT_EQ(book->pop(static_cast<int>(i))->count(), 2u) << i;
+  }
+}
+
+// The one-pass record scanner works on 64-byte masks: lines long enough to cross several of them,
+// with quotes, blanks and commas at every position (also at the ends of the masks), must give the
+// fields CSVFile::field finds one by one.
+TEST(PhoneBookLoad, RecordScannerAgreesWithTheFieldReader) {
+  std::mt19937 rng(11);
+  const char kBytes[] = {'a', 'b', ',', ',', ',', '"', ' ', '\t', '\x80', '7'};
+  for (int round = 0; round < 3000; ++round) {
+    std::string line(std::uniform_int_distribution<size_t>(0, 260)(rng), 'x');
+    for (char& c : line) {
+      c = kBytes[std::uniform_int_distribution<size_t>(0, sizeof kBytes - 1)(rng)];
+    }
+    auto file = CSVFile::fileWithData(line + "\n");
+    if (file->count() == 0) {
+      continue;
+    }
+    const LineEntry& entry = file->getLine(0);
+    FieldRef fields[200];
+    const int limit = std::uniform_int_distribution<int>(1, 200)(rng);
+    const int n = phonebook_detail::scanFields(entry, fields, limit);
+    for (int i = 0; i < limit; ++i) {
+      const FieldRef expected = CSVFile::field(i, entry);
+      ASSERT_EQ(i < n, expected.present()) << line << " field " << i;
+      if (i < n) {
+        ASSERT_EQ(fields[i].data, expected.data) << line << " field " << i;
+        ASSERT_EQ(fields[i].length, expected.length) << line << " field " << i;
+      }
+    }
   }
 }
 

@@ -148,8 +148,10 @@ TEST(PhoneBookSort, BookWithCountryIndexKeepsItsOrder) {
   EXPECT_EQ(ids(*book), (std::vector<std::string>{"2", "1"}));
 }
 
-// The sort reads its keys once up front and compares prefixes first; it must give exactly the order
-// of the plain field-by-field comparison.
+// The sort numbers the distinct values of each key field and compares their first sixteen bytes as
+// numbers; it must give exactly the order of the plain field-by-field comparison. The values below
+// meet at the eight- and sixteen-byte marks, differ only past them, hold 0x80 bytes where a missing
+// byte would be (both read as zero in a prefix) and repeat often, so that every tie path is taken.
 TEST(PhoneBookSort, MatchesTheComparisonFunctionOnRandomBooks) {
   test::TestEnvironment env;
   std::mt19937 rng(7);
@@ -157,20 +159,35 @@ TEST(PhoneBookSort, MatchesTheComparisonFunctionOnRandomBooks) {
     return std::string(*(values.begin() + std::uniform_int_distribution<size_t>(0, values.size() - 1)(rng)));
   };
   std::vector<std::string> pbook, cbook;
-  for (int i = 0; i < 300; ++i) {
-    auto line = pop("US", pick({"USNY", "USCA", "", "\x80R"}), pick({"Ab", "Abc", "ab", "\xE9t\xE9", "Abcdefghij", ""}),
-                    std::to_string(i), "4",
-                    {{3, pick({"1", "12", "2"})},
-                     {4, pick({"5", "55", "555-0101"})},
-                     {14, pick({"1.25", "3.5", "1.250", "x", "-2", "1e999"})},
+  std::vector<std::string> twoRecordIDs;
+  for (int i = 0; i < 400; ++i) {
+    // Every ninth ID has a second record, so that a POP's current record can differ from its primary.
+    const std::string id = std::to_string(i % 9 == 8 ? i - 1 : i);
+    if (i % 9 == 8) {
+      twoRecordIDs.push_back(id);
+    }
+    auto line = pop("US", pick({"USNY", "USCA", "", "\x80R"}),
+                    pick({"Ab", "Abc", "ab", "\xE9t\xE9", "Abcdefghij", "", "Abcdefgh", "Abcdefgh\x80",
+                          "Abcdefgh\x80\x80", "Abcdefgh\x7F", "Abcdefghijklmnop", "Abcdefghijklmnop\x80",
+                          "Abcdefghijklmnopq", "Abcdefghijklmnop\xFFz", "Abcdefghijklmnopqrstuvwxyz"}),
+                    id, "4",
+                    {{3, pick({"1", "12", "2", "12345678", "12345678\x80"})},
+                     {4, pick({"5", "55", "555-0101", "555-0101-2345-67", "555-0101-2345-678", "555-0101-2345-6\x80"})},
+                     {14, pick({"1.25", "3.5", "1.250", "x", "-2", "1e999", "-1e999", "0", "-0", "0.0"})},
                      {15, pick({"56000", "9600", ""})},
                      {24, pick({"0", "1", "1x", ""})},
-                     {25, pick({"1", "2", "10", ""})},
-                     {31, pick({"\"Hotel, Bay\"", "Cafe", ""})}});
+                     {25, pick({"1", "2", "10", "", "10000000000000001", "10000000000000002", "1000000000000000\x80"})},
+                     {31, pick({"\"Hotel, Bay\"", "Cafe", "", "\"Kalo Hotel, Bayside Tower\"",
+                                "\"Kalo Hotel, Bayside Towers\""})}});
     (i % 5 == 0 ? cbook : pbook).push_back(line);
   }
   auto master = loadBook(env, pbook, cbook);
-  for (int field : {-1, 2, 4, 14, 15, 25, 31, 40}) {
+  for (const std::string& id : twoRecordIDs) {
+    if (POPRef p = master->popForID(id); p && p->count() > 1) {
+      p->setCurrentLine(1);  // the rate is read from the current record
+    }
+  }
+  for (int field : {-1, 2, 3, 4, 14, 15, 25, 31, 40}) {
     for (signed char ascending : {1, 0}) {
       for (bool customerFirst : {true, false}) {
         auto fast = countryBook(master, "US");
