@@ -11,6 +11,7 @@
 
 #include "common/LogFile.h"
 #include "platform/CredentialStoreBackends.h"
+#include "runtime/AtomicFile.h"
 #include "runtime/Environment.h"
 #include "runtime/PersistentDomain.h"
 #include "runtime/ProcessWide.h"

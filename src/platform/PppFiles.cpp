@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "common/TabFields.h"
+#include "runtime/AtomicFile.h"
 #include "runtime/Environment.h"
 
 namespace zavro {
@@ -77,41 +78,9 @@ bool makePrivateFolder(const std::string& folder, std::string& error) {
   return true;
 }
 
-// A new file next to the target (mkstemp gives 0600), renamed over it once complete.
+// Owner-only, replaced whole: a reader (pppd) never sees half a file.
 bool writeAtomically(const std::string& path, const std::string& bytes, std::string& error) {
-  auto slash = path.find_last_of('/');
-  std::string tmpl = path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".XXXXXX";
-  int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) {
-    error = systemError("cannot create a file beside", path);
-    return false;
-  }
-  ::fchmod(fd, 0600);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      error = systemError("cannot write", tmpl);
-      ::close(fd);
-      ::unlink(tmpl.c_str());
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
-    error = systemError("cannot write", tmpl);
-    ::unlink(tmpl.c_str());
-    return false;
-  }
-  if (::rename(tmpl.c_str(), path.c_str()) != 0) {
-    error = systemError("cannot replace", path);
-    ::unlink(tmpl.c_str());
-    return false;
-  }
-  return true;
+  return writeFileAtomically(path, bytes, 0600, &error);
 }
 
 bool hasControlCharacters(const std::string& text) {

@@ -57,12 +57,4 @@ class PersistentDomain {
   bool mMustNotOverwrite = false;  // the file on disk holds something we could not read or keep
 };
 
-// Writes `bytes` to `path` atomically (temporary file in the same folder, fsync, rename) with the
-// given mode; creates missing parent folders with mode 0700. On failure *error (when given) says why.
-// Creates the missing folders above `path` with mode 0700.
-bool createParentFolders(const std::string& path, std::string* error = nullptr);
-
-bool writeFileAtomically(const std::string& path, const std::string& bytes, unsigned mode,
-                         std::string* error = nullptr);
-
 }  // namespace zavro

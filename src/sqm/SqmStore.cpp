@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "runtime/AtomicFile.h"
 #include "runtime/PropertyList.h"
 
 namespace zavro {
@@ -42,29 +43,7 @@ bool writeSqmStore(const std::string& path, const std::map<std::string, std::str
   if (!xml) {
     return false;
   }
-  std::string temp = path + ".XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    return false;
-  }
-  ::fchmod(fd, 0644);
-  size_t done = 0;
-  bool ok = true;
-  while (done < xml->size()) {
-    ssize_t n = ::write(fd, xml->data() + done, xml->size() - done);
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  return writeFileAtomically(path, *xml, 0644);
 }
 
 }  // namespace zavro

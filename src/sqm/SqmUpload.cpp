@@ -8,7 +8,7 @@
 
 #include "common/LogFile.h"
 #include "net/HTTPTransaction.h"
-#include "runtime/PersistentDomain.h"
+#include "runtime/AtomicFile.h"
 #include "sqm/SqmRecord.h"
 
 namespace zavro {
